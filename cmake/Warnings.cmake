@@ -1,0 +1,9 @@
+add_library(dimwell_warnings INTERFACE)
+target_compile_options(dimwell_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wformat=2 -Wformat-security
+  $<$<BOOL:${DIMWELL_WERROR}>:-Werror>)
+
+# Address and undefined-behaviour checks for test and fuzz builds.
+add_library(dimwell_sanitizers INTERFACE)
+target_compile_options(dimwell_sanitizers INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
+target_link_options(dimwell_sanitizers INTERFACE -fsanitize=address,undefined)
