@@ -195,14 +195,14 @@ bool loadDefaults(Defaults& defaults, const Bundle& bundle, const Logger* log) {
         setBool(defaults, prefkey::clickOut, true);
         setBool(defaults, prefkey::currentOnly, false);
     }
-    if (!presentAs(defaults, prefkey::userHotkeys, Value::Kind::Dictionary, log)) {
+    if (!presentAs(defaults, prefkey::userHotkeys, Value::Kind::Map, log)) {
         if (const auto plist = bundle.propertyList("hotkeys")) {
             if (const Value* preset = lookup(*plist, "default1"); preset && preset->asDictionary()) {
                 defaults.setObject(prefkey::userHotkeys, *preset);
             }
         }
     }
-    if (!presentAs(defaults, prefkey::hotkeySettings, Value::Kind::Array, log)) {
+    if (!presentAs(defaults, prefkey::hotkeySettings, Value::Kind::List, log)) {
         if (const auto plist = bundle.propertyList("hotkeySettings")) {
             if (const Value* rows = lookup(*plist, "hotkeyarray"); rows && rows->asArray()) {
                 defaults.setObject(prefkey::hotkeySettings, *rows);

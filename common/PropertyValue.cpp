@@ -51,8 +51,8 @@ bool operator==(const Value& a, const Value& b) {
         return false;
     }
     switch (a.kind()) {
-    case Value::Kind::Array: return *a.asArray() == *b.asArray();
-    case Value::Kind::Dictionary: return *a.asDictionary() == *b.asDictionary();
+    case Value::Kind::List: return *a.asArray() == *b.asArray();
+    case Value::Kind::Map: return *a.asDictionary() == *b.asDictionary();
     default: return a.v_ == b.v_;
     }
 }

@@ -17,7 +17,7 @@ using Dictionary = std::map<std::string, Value>;
 
 class Value {
 public:
-    enum class Kind { Real, Bool, Integer, String, Array, Dictionary };
+    enum class Kind { Real, Bool, Integer, String, List, Map };
 
     Value() : v_(false) {}
     static Value real(double d) { return Value(Storage(d)); }
