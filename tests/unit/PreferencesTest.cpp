@@ -1,0 +1,279 @@
+// Seeding the preferences, reading hotkey records and the active-shortcut rule.
+
+#include "app/Preferences.h"
+#include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimResources.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace dimwell {
+namespace {
+
+using namespace simres;
+
+struct Seeding : ::testing::Test {
+    SimDefaults prefs;
+    SimBundle bundle;
+    SimLog sink;
+    Logger log{sink};
+    Seeding() { bundle.installStandardResources(); }
+    bool seed() { return loadDefaults(prefs, bundle, &log); }
+    bool wrote(const std::string& key) const {
+        return std::find(prefs.writes().begin(), prefs.writes().end(), key) != prefs.writes().end();
+    }
+    bool logMentions(const std::string& word) const {
+        for (const auto& l : sink.lines()) {
+            if (l.find(word) != std::string::npos) return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(Seeding, EmptyStoreIsAFirstRunWithEveryValueSeeded) {
+    EXPECT_TRUE(seed());
+    EXPECT_EQ(floatForKey(prefs, prefkey::opacity), 0.8f);
+    EXPECT_TRUE(boolForKey(prefs, prefkey::bringToFront));
+    EXPECT_TRUE(boolForKey(prefs, prefkey::clickOut));
+    ASSERT_TRUE(prefs.has(prefkey::currentOnly));
+    EXPECT_FALSE(boolForKey(prefs, prefkey::currentOnly));
+    EXPECT_EQ(*prefs.object(prefkey::userHotkeys), default1Preset());
+    EXPECT_EQ(*prefs.object(prefkey::hotkeySettings), hotkeyArray());
+    EXPECT_EQ(prefs.synchronizeCount(), 1);
+}
+
+TEST_F(Seeding, ZeroOpacityCountsAsFirstRunAndOverwritesTheSwitches) {
+    setFloat(prefs, prefkey::opacity, 0.0f);
+    setBool(prefs, prefkey::bringToFront, false);
+    setBool(prefs, prefkey::clickOut, false);
+    setBool(prefs, prefkey::currentOnly, true);
+    EXPECT_TRUE(seed());
+    EXPECT_EQ(floatForKey(prefs, prefkey::opacity), 0.8f);
+    EXPECT_TRUE(boolForKey(prefs, prefkey::bringToFront));
+    EXPECT_TRUE(boolForKey(prefs, prefkey::clickOut));
+    EXPECT_FALSE(boolForKey(prefs, prefkey::currentOnly));
+}
+
+struct StoredOpacity {
+    const char* name;
+    Value stored;
+    bool firstRun;
+};
+
+struct OpacityRows : Seeding, ::testing::WithParamInterface<StoredOpacity> {};
+
+TEST_P(OpacityRows, OnlyAnExactZeroIsAFirstRun) {
+    prefs.preset(prefkey::opacity, GetParam().stored);
+    prefs.preset(prefkey::bringToFront, Value::boolean(false));
+    EXPECT_EQ(seed(), GetParam().firstRun);
+    if (!GetParam().firstRun) {
+        EXPECT_FALSE(wrote(prefkey::opacity));
+        EXPECT_FALSE(wrote(prefkey::bringToFront));
+        const double stored = GetParam().stored.asDouble().value_or(0.0);
+        const double now = prefs.object(prefkey::opacity)->asDouble().value_or(0.0);
+        EXPECT_TRUE(now == stored || (std::isnan(now) && std::isnan(stored)));
+    } else {
+        EXPECT_EQ(floatForKey(prefs, prefkey::opacity), 0.8f);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, OpacityRows,
+    ::testing::Values(StoredOpacity{"tiny", Value::real(1e-7), false}, StoredOpacity{"normal", Value::real(0.5), false},
+                      StoredOpacity{"nan", Value::real(std::numeric_limits<double>::quiet_NaN()), false},
+                      StoredOpacity{"zero", Value::real(0.0), true},
+                      StoredOpacity{"integerZero", Value::integer(0), true},
+                      StoredOpacity{"integerOne", Value::integer(1), false},
+                      // Nobody can read a string as an opacity: as good as absent.
+                      StoredOpacity{"string", Value::string("0.5"), true}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(Seeding, LostHotkeysAreReseededAloneWithoutAFirstRun) {
+    setFloat(prefs, prefkey::opacity, 0.6f);
+    const Value rows = Value::array({row("selectMode", false)});
+    prefs.preset(prefkey::hotkeySettings, rows);
+    prefs.clearWrites();
+    EXPECT_FALSE(seed());
+    EXPECT_EQ(*prefs.object(prefkey::userHotkeys), default1Preset());
+    EXPECT_EQ(*prefs.object(prefkey::hotkeySettings), rows);
+    EXPECT_EQ(prefs.writes(), std::vector<std::string>{prefkey::userHotkeys});
+    EXPECT_EQ(floatForKey(prefs, prefkey::opacity), 0.6f);
+}
+
+TEST_F(Seeding, FirstRunKeepsHotkeysAlreadyPresent) {
+    const Value mine = Value::dictionary({{"selectMode", record(Command, 1, "S")}});
+    prefs.preset(prefkey::userHotkeys, mine);
+    EXPECT_TRUE(seed());
+    EXPECT_EQ(*prefs.object(prefkey::userHotkeys), mine);
+}
+
+// A string where a dictionary belongs (or a dictionary where the rows belong) is
+// unreadable: it is seeded again, and the log says which key was damaged.
+TEST_F(Seeding, ForeignTypedHotkeyValuesAreSeededAgainAndLogged) {
+    setFloat(prefs, prefkey::opacity, 0.6f);
+    prefs.preset(prefkey::userHotkeys, Value::string("garbage"));
+    prefs.preset(prefkey::hotkeySettings, Value::dictionary({}));
+    EXPECT_FALSE(seed());
+    EXPECT_EQ(*prefs.object(prefkey::userHotkeys), default1Preset());
+    EXPECT_EQ(*prefs.object(prefkey::hotkeySettings), hotkeyArray());
+    EXPECT_TRUE(logMentions(prefkey::userHotkeys));
+    EXPECT_TRUE(logMentions(prefkey::hotkeySettings));
+}
+
+TEST_F(Seeding, MissingOrIncompleteResourcesLeaveTheKeysAbsent) {
+    bundle.removePropertyList("hotkeys");
+    bundle.setPropertyList("hotkeySettings", Value::dictionary({{"other", hotkeyArray()}}));
+    EXPECT_TRUE(seed());
+    EXPECT_FALSE(prefs.has(prefkey::userHotkeys));
+    EXPECT_FALSE(prefs.has(prefkey::hotkeySettings));
+    for (const std::string& m : modeNames()) {
+        EXPECT_FALSE(isShortcutActive(prefs, m)) << m;
+    }
+    // Tried again at the next start, once the resources are back.
+    bundle.installStandardResources();
+    EXPECT_FALSE(seed());
+    EXPECT_TRUE(prefs.has(prefkey::userHotkeys));
+}
+
+TEST_F(Seeding, AFailedWriteToDiskIsLogged) {
+    prefs.setFailSynchronize(true);
+    seed();
+    EXPECT_EQ(prefs.synchronizeCount(), 1);
+    EXPECT_FALSE(sink.lines().empty());
+}
+
+// ---- records -----------------------------------------------------------------
+
+TEST(HotkeyRecordReading, FlagsReadByBooleanOrIntegerValue) {
+    const Value v = Value::dictionary({{"control", Value::integer(1)},
+                                       {"shift", Value::integer(0)},
+                                       {"option", Value::boolean(true)},
+                                       {"command", Value::string("YES")},
+                                       {"keycode", Value::integer(6)}});
+    const HotkeyRecord r = HotkeyRecord::fromValue(&v);
+    EXPECT_TRUE(r.control);
+    EXPECT_FALSE(r.shift);
+    EXPECT_TRUE(r.option);
+    EXPECT_FALSE(r.command) << "a string is no boolean";
+    EXPECT_EQ(r.keycode, 6u);
+    EXPECT_FALSE(r.character.has_value());
+}
+
+TEST(HotkeyRecordReading, MissingKeysAndForeignValuesReadAsNothing) {
+    const Value noKey = Value::dictionary({{"control", Value::boolean(true)}});
+    EXPECT_EQ(HotkeyRecord::fromValue(&noKey).keycode, 0u);
+    const Value str = Value::string("control");
+    EXPECT_FALSE(HotkeyRecord::fromValue(&str).hasModifier());
+    EXPECT_FALSE(HotkeyRecord::fromValue(nullptr).hasModifier());
+}
+
+TEST(HotkeyRecordWriting, WritesAllSixKeysAndLeavesOthersAlone) {
+    const Value base = Value::dictionary({{"extra", Value::integer(7)}, {"command", Value::boolean(true)}});
+    HotkeyRecord r;
+    r.control = true;
+    r.keycode = 7;
+    r.character = "X";
+    const Value out = r.toValue(&base);
+    EXPECT_EQ(*lookup(out, "extra"), Value::integer(7));
+    EXPECT_EQ(*lookup(out, "command"), Value::boolean(false));
+    EXPECT_EQ(*lookup(out, "control"), Value::boolean(true));
+    EXPECT_EQ(*lookup(out, "keycode"), Value::integer(7));
+    EXPECT_EQ(*lookup(out, "character"), Value::string("X"));
+    EXPECT_EQ(HotkeyRecord::fromValue(&out), r);
+}
+
+struct Encoding {
+    unsigned mods;
+    std::uint32_t hotkey;
+    std::uint64_t menu;
+    const char* glyphs;
+};
+
+struct ModifierEncodings : ::testing::TestWithParam<Encoding> {};
+
+TEST_P(ModifierEncodings, EachFormIsTheSumOfItsFlags) {
+    const Value v = record(GetParam().mods, 6, "Z");
+    const HotkeyRecord r = HotkeyRecord::fromValue(&v);
+    EXPECT_EQ(r.hotkeyModifiers(), GetParam().hotkey);
+    EXPECT_EQ(r.menuModifierMask(), GetParam().menu);
+    EXPECT_EQ(r.glyphs(), GetParam().glyphs);
+    EXPECT_EQ(r.displayString(), std::string(GetParam().glyphs) + "Z");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ModifierEncodings,
+    ::testing::Values(Encoding{Command, 256, 0x100000, "\u2318"}, Encoding{Shift, 512, 0x20000, "\u21E7"},
+                      Encoding{Option, 2048, 0x80000, "\u2325"}, Encoding{Control, 4096, 0x40000, "\u2303"},
+                      Encoding{Control | Shift, 4608, 0x60000, "\u2303\u21E7"},
+                      // Glyph order is Control, Option, Shift, Command, whatever the flags.
+                      Encoding{Command | Shift | Option | Control, 6912, 0x1E0000, "\u2303\u2325\u21E7\u2318"},
+                      Encoding{Command | Option, 2304, 0x180000, "\u2325\u2318"}, Encoding{None, 0, 0, ""}));
+
+TEST(ModeNames, IdsFollowTheTableOrder) {
+    const char* names[] = {"selectMode",   "closeOverlay",    "patternMode",     "windowMode",
+                           "viewMode",     "increaseOpacity", "decreaseOpacity", "clickoutToggle"};
+    for (std::uint32_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(hotkeyIdForMode(names[i]), i + 1) << names[i];
+    }
+    EXPECT_EQ(hotkeyIdForMode("selectmode"), 0u);
+}
+
+TEST(FixedKeySymbols, SpecialKeysHaveTheirSymbols) {
+    const std::pair<std::uint32_t, const char*> rows[] = {{51, "\u232B"}, {123, "\u2190"}, {124, "\u2192"},
+                                                          {125, "\u2193"}, {126, "\u2191"}, {48, "\u21E5"},
+                                                          {36, "\u21A9"},  {53, "\u238B"}};
+    for (const auto& [code, symbol] : rows) {
+        EXPECT_EQ(fixedKeySymbol(code), std::optional<std::string>(symbol)) << code;
+    }
+    EXPECT_FALSE(fixedKeySymbol(6).has_value());
+}
+
+// ---- the active-shortcut rule ------------------------------------------------
+
+struct ActiveCase {
+    const char* name;
+    std::optional<Value> rows;
+    std::optional<Value> records;
+    bool active;
+};
+
+struct ActiveShortcut : ::testing::TestWithParam<ActiveCase> {};
+
+TEST_P(ActiveShortcut, NeedsAnEnabledEntryAndAModifier) {
+    SimDefaults prefs;
+    if (GetParam().rows) prefs.preset(prefkey::hotkeySettings, *GetParam().rows);
+    if (GetParam().records) prefs.preset(prefkey::userHotkeys, *GetParam().records);
+    EXPECT_EQ(isShortcutActive(prefs, "selectMode"), GetParam().active);
+}
+
+Value selectRecord(unsigned mods) { return Value::dictionary({{"selectMode", record(mods, 6, "Z")}}); }
+Value rows(std::initializer_list<Value> r) { return Value::array(Array(r)); }
+Value rowWith(const char* key, Value v) {
+    return Value::dictionary({{"mode", Value::string("selectMode")}, {key, std::move(v)}});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rule, ActiveShortcut,
+    ::testing::Values(
+        ActiveCase{"controlOnlyEnabled", rows({row("selectMode", true)}), selectRecord(Control), true},
+        ActiveCase{"noModifier", rows({row("selectMode", true)}), selectRecord(None), false},
+        ActiveCase{"disabled", rows({row("selectMode", false)}), selectRecord(Control | Shift), false},
+        ActiveCase{"laterDisabledEntryDoesNotSwitchOff",
+                   rows({row("selectMode", true), row("selectMode", false)}), selectRecord(Control), true},
+        ActiveCase{"laterEnabledEntryCounts", rows({row("selectMode", false), row("selectMode", true)}),
+                   selectRecord(Control), true},
+        ActiveCase{"enabledAsBoolean", rows({rowWith("enabled", Value::boolean(true))}), selectRecord(Shift), true},
+        ActiveCase{"enabledMissing", rows({rowWith("name", Value::string("x"))}), selectRecord(Shift), false},
+        ActiveCase{"entryWithoutRecord", rows({row("selectMode", true)}),
+                   Value::dictionary({{"viewMode", record(Control, 9, "V")}}), false},
+        ActiveCase{"recordWithoutEntry", rows({row("viewMode", true)}), selectRecord(Control), false},
+        ActiveCase{"foreignRowSkipped", rows({Value::string("junk"), row("selectMode", true)}),
+                   selectRecord(Command), true},
+        ActiveCase{"noSettings", std::nullopt, selectRecord(Control), false},
+        ActiveCase{"noRecords", rows({row("selectMode", true)}), std::nullopt, false}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+} // namespace
+} // namespace dimwell
