@@ -118,8 +118,10 @@ void MyWindowController::buildWindow() {
 }
 
 void MyWindowController::showWindow() {
+    if (window_->isVisible()) {
+        window_->raise(); // a window being mapped comes up on top anyway
+    }
     window_->show();
-    window_->raise();
     window_->activateWindow();
 }
 

@@ -1,0 +1,355 @@
+// The tutorial's tables and page markup, without a window.
+
+#include "tutorial/PageMarkup.h"
+#include "tutorial/TextFlow.h"
+#include "tutorial/TutorialPages.h"
+
+#include <QtTest>
+
+#include <algorithm>
+#include <set>
+
+using namespace dimwell;
+
+namespace {
+
+QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+const TutorialPage* findPage(std::string_view identifier) {
+    const auto& pages = tutorialPages();
+    const auto it = std::find_if(pages.begin(), pages.end(), [&](const auto& p) { return p.identifier == identifier; });
+    return it != pages.end() ? &*it : nullptr;
+}
+
+/// One unit per byte; a key cap adds one on each side for its padding and border.
+double unitWidth(const MarkupRun& run, std::string_view text) {
+    return static_cast<double>(text.size()) + (run.kind == MarkupRun::Kind::KeyCap ? 2.0 : 0.0);
+}
+
+/// The lines as text, a key cap in [ ].
+QStringList lineTexts(const std::vector<MarkupRun>& runs, const std::vector<FlowLine>& lines) {
+    QStringList out;
+    for (const auto& line : lines) {
+        QString text;
+        double end = 0.0;
+        for (const auto& piece : line) {
+            if (!text.isEmpty() && piece.x > end) {
+                text += ' ';
+            }
+            const bool keyCap = runs[piece.run].kind == MarkupRun::Kind::KeyCap;
+            text += keyCap ? "[" + q(piece.text) + "]" : q(piece.text);
+            end = piece.x + piece.width;
+        }
+        out << text;
+    }
+    return out;
+}
+
+MarkupRun text(std::string s, bool bold = false) { return {MarkupRun::Kind::Text, std::move(s), bold, false, {}}; }
+MarkupRun cap(std::string s) { return {MarkupRun::Kind::KeyCap, std::move(s), false, false, std::string(kKeyCapStyle)}; }
+MarkupRun lineBreak() { return {MarkupRun::Kind::LineBreak, {}, false, false, {}}; }
+
+} // namespace
+
+class TutorialPagesTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void pageHtmlIsExact_data() {
+        QTest::addColumn<QString>("view");
+        QTest::addColumn<QString>("html");
+        const QString cap = QStringLiteral(
+            "<span style=\"border-radius: 3px; border: 1px solid black; background: #ffffff; padding: 0 0.4em 0.1em "
+            "0.4em; font-size: 0.85em; white-space: nowrap;\">%1</span>");
+        const QString div =
+            QStringLiteral("<div style=\"font-family:Lucida Grande; margin:20px; font-size:13px; line-height:19px\">%1</div>");
+        QTest::newRow("close") << "closeWebView"
+                               << div.arg("To <b>close</b> a highlight so you can see all of your desktop unobstructed, "
+                                          "press " + cap.arg("A") + " while holding down " + cap.arg("Shift") +
+                                          " and " + cap.arg("Control") +
+                                          " or simply click anywhere outside the highlighted area of the screen.");
+        QTest::newRow("view") << "viewWebView"
+                              << div.arg("<b>View mode</b> allows you to isolate a view within an application. A Mac "
+                                         "application typically consists of two or more views inside a window &mdash; "
+                                         "a main area and a sidebar, for example, or a browser area and a navigation "
+                                         "bar.<br/><br/>In order to use view mode, point your cursor at a view and "
+                                         "press " + cap.arg("V") + " while holding down " + cap.arg("Shift") + " and " +
+                                         cap.arg("Control") + ".");
+        QTest::newRow("conclusion") << "concWebView"
+                                    << div.arg("This concludes the tutorial. Should you need a refresher, you may "
+                                               "access this tutorial at any time by clicking on the Dimwell menu icon "
+                                               "and choosing Help.<br/><br/>Thank you for using Dimwell.");
+        QTest::newRow("unknown view") << "helpWebView" << QString();
+    }
+    void pageHtmlIsExact() {
+        QFETCH(QString, view);
+        QFETCH(QString, html);
+        QCOMPARE(q(pageHtml(view.toStdString())), html);
+    }
+
+    // Every page parses as one div in the page style, and its key caps name the
+    // main program's default shortcut for that page, in the page style for caps.
+    void pageTextsCarryTheirShortcuts_data() {
+        QTest::addColumn<QString>("view");
+        QTest::addColumn<QStringList>("keys");
+        for (const auto view : kTextViewsInLoadOrder) {
+            QStringList keys;
+            if (view == "selectionWebView") keys = {"Z", "Shift", "Control"};
+            if (view == "windowWebView") keys = {"X", "Shift", "Control"};
+            if (view == "closeWebView") keys = {"A", "Shift", "Control"};
+            if (view == "pattern2WebView") keys = {"C", "Shift", "Control"};
+            if (view == "viewWebView") keys = {"V", "Shift", "Control"};
+            QTest::newRow(std::string(view).c_str()) << q(view) << keys;
+        }
+    }
+    void pageTextsCarryTheirShortcuts() {
+        QFETCH(QString, view);
+        QFETCH(QStringList, keys);
+        const auto page = parsePageMarkup(pageHtml(view.toStdString()));
+        QVERIFY(page);
+        QCOMPARE(q(page->style), q(kPageTextStyle));
+        QStringList found;
+        for (const auto& run : page->runs) {
+            if (run.kind == MarkupRun::Kind::KeyCap) {
+                QCOMPARE(q(run.style), q(kKeyCapStyle));
+                found << q(run.text);
+            }
+        }
+        QCOMPARE(found, keys);
+    }
+
+    void markup_data() {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("runCount");
+        QTest::addColumn<QString>("plainText"); // runs joined, a line break as '|', a key cap in [ ]
+        QTest::newRow("entities") << "<div>a &mdash; b &amp; &lt;c&gt; &#8230; &bogus;</div>" << true << 1
+                                  << QString::fromUtf8("a \u2014 b & <c> \u2026 &bogus;");
+        QTest::newRow("breaks") << "<div>one<br/><br>two</div>" << true << 4 << "one||two";
+        QTest::newRow("bold and italic") << "<div><b>B<i>BI</i></b>n</div>" << true << 3 << "BBIn";
+        QTest::newRow("key cap glued to text") << "<div>press <span style=\"x\">V</span>.</div>" << true << 3
+                                               << "press [V].";
+        QTest::newRow("nested div") << "<div>a<div>b</div>c</div>" << true << 1 << "abc";
+        QTest::newRow("blanks around") << "  <div>a</div>\n" << true << 1 << "a";
+        QTest::newRow("no div") << "<p>a</p>" << false << 0 << "";
+        QTest::newRow("not closed") << "<div>a" << false << 0 << "";
+        QTest::newRow("text after div") << "<div>a</div>b" << false << 0 << "";
+        QTest::newRow("broken tag") << "<div>a <b</div>" << false << 0 << "";
+        QTest::newRow("unquoted attribute") << "<div style=x>a</div>" << false << 0 << "";
+        QTest::newRow("empty") << "" << false << 0 << "";
+    }
+    void markup() {
+        QFETCH(QString, html);
+        QFETCH(bool, valid);
+        QFETCH(int, runCount);
+        QFETCH(QString, plainText);
+        const auto page = parsePageMarkup(html.toStdString());
+        QCOMPARE(page.has_value(), valid);
+        if (!page) {
+            return;
+        }
+        QCOMPARE(static_cast<int>(page->runs.size()), runCount);
+        QString joined;
+        for (const auto& run : page->runs) {
+            switch (run.kind) {
+            case MarkupRun::Kind::Text: joined += q(run.text); break;
+            case MarkupRun::Kind::KeyCap: joined += "[" + q(run.text) + "]"; break;
+            case MarkupRun::Kind::LineBreak: joined += "|"; break;
+            }
+        }
+        QCOMPARE(joined, plainText);
+    }
+
+    void markupKeepsEmphasis() {
+        const auto page = parsePageMarkup("<div>a <b>b <i>c</i></b> <i>d</i></div>");
+        QVERIFY(page);
+        const std::vector<MarkupRun> expected = {
+            text("a "), {MarkupRun::Kind::Text, "b ", true, false, {}}, {MarkupRun::Kind::Text, "c", true, true, {}},
+            text(" "),  {MarkupRun::Kind::Text, "d", false, true, {}},
+        };
+        QVERIFY(page->runs == expected);
+    }
+
+    void pageStylesResolve() {
+        const CssStyle div = resolveStyle(kPageTextStyle);
+        QCOMPARE(div.fontFamilies, std::vector<std::string>{"Lucida Grande"});
+        QVERIFY(div.fontSize == (CssLength{13.0, CssLength::Unit::Px}));
+        QVERIFY(div.lineHeight == (CssLength{19.0, CssLength::Unit::Px}));
+        for (const auto& edge : div.margin) {
+            QCOMPARE(edge.px(13.0), 20.0);
+        }
+        QVERIFY(!div.background && div.borderWidth.value == 0.0);
+
+        const CssStyle key = resolveStyle(kKeyCapStyle);
+        QCOMPARE(key.borderRadius.px(11.0), 3.0);
+        QCOMPARE(key.borderWidth.px(11.0), 1.0);
+        QVERIFY(key.borderColor == (CssColor{0, 0, 0}));
+        QVERIFY(key.background == (CssColor{255, 255, 255}));
+        QVERIFY(key.fontSize == (CssLength{0.85, CssLength::Unit::Em}));
+        QCOMPARE(key.padding[0].px(10.0), 0.0);
+        QCOMPARE(key.padding[1].px(10.0), 4.0);
+        QCOMPARE(key.padding[2].px(10.0), 1.0);
+        QCOMPARE(key.padding[3].px(10.0), 4.0);
+        QVERIFY(key.noWrap);
+    }
+
+    void styleShorthands_data() {
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<QList<double>>("padding");
+        QTest::addColumn<QList<int>>("background");
+        QTest::newRow("one value") << "padding: 2px; background: #abc" << QList<double>{2, 2, 2, 2}
+                                   << QList<int>{0xaa, 0xbb, 0xcc};
+        QTest::newRow("two values") << "PADDING:1px 3px;background-color:white" << QList<double>{1, 3, 1, 3}
+                                    << QList<int>{255, 255, 255};
+        QTest::newRow("three values") << "padding: 1px 2px 3px" << QList<double>{1, 2, 3, 2} << QList<int>{};
+        QTest::newRow("bad length ignored") << "padding: 1pt; background: #12" << QList<double>{0, 0, 0, 0}
+                                            << QList<int>{};
+    }
+    void styleShorthands() {
+        QFETCH(QString, style);
+        QFETCH(QList<double>, padding);
+        QFETCH(QList<int>, background);
+        const CssStyle resolved = resolveStyle(style.toStdString());
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(resolved.padding[static_cast<size_t>(i)].px(10.0), padding[i]);
+        }
+        QCOMPARE(resolved.background.has_value(), !background.isEmpty());
+        if (resolved.background) {
+            QCOMPARE((QList<int>{resolved.background->r, resolved.background->g, resolved.background->b}), background);
+        }
+    }
+
+    void flow_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("fits") << 40 << QStringList{"press [V] while holding down [Shift]."};
+        // "[Shift]." is one word: the full stop never starts a line of its own.
+        QTest::newRow("wraps at blanks") << 30 << QStringList{"press [V] while holding down", "[Shift]."};
+        QTest::newRow("narrow") << 9 << QStringList{"press [V]", "while", "holding", "down", "[Shift]."};
+        QTest::newRow("wider than the column") << 3 << QStringList{"press", "[V]", "while", "holding", "down", "[Shift]."};
+    }
+    void flow() {
+        QFETCH(int, width);
+        QFETCH(QStringList, lines);
+        const std::vector<MarkupRun> runs = {text("press "), cap("V"), text("  while holding\ndown "), cap("Shift"),
+                                             text(".")};
+        const auto flowed = flowText(runs, width, unitWidth);
+        QCOMPARE(lineTexts(runs, flowed), lines);
+        for (const auto& line : flowed) {
+            QCOMPARE(line.front().x, 0.0);
+            if (width >= 9) { // every word fits the column
+                QVERIFY(line.back().x + line.back().width <= width);
+            }
+        }
+    }
+
+    void flowBreaksLines() {
+        const std::vector<MarkupRun> runs = {text("one "), lineBreak(), lineBreak(), text(" two"), text(" three", true)};
+        const auto flowed = flowText(runs, 100, unitWidth);
+        QCOMPARE(lineTexts(runs, flowed), (QStringList{"one", "", "two three"}));
+        // Words of different styles share a line at their own widths.
+        QCOMPARE(flowed[2][1].run, size_t{4});
+        QCOMPARE(flowed[2][1].x, 4.0);
+        QVERIFY(flowText({}, 100, unitWidth).empty());
+    }
+
+    void pagesRunFromIntroToConclusion() {
+        const auto& pages = tutorialPages();
+        QCOMPARE(pages.size(), size_t{10});
+        QCOMPARE(q(pages.front().identifier), QStringLiteral("intro"));
+        QCOMPARE(q(pages.back().identifier), QStringLiteral("conclusion"));
+        std::vector<std::string_view> order;
+        for (const auto& page : pages) {
+            order.push_back(page.identifier);
+        }
+        const auto at = [&](std::string_view id) { return std::find(order.begin(), order.end(), id) - order.begin(); };
+        // The three basics come before the way out, the advanced modes after it.
+        for (const auto basic : {"selection", "window", "close"}) {
+            QVERIFY2(at(basic) < at("earlyexit"), basic);
+        }
+        for (const auto advanced : {"pattern", "pattern2", "view"}) {
+            QVERIFY2(at(advanced) > at("earlyexit"), advanced);
+        }
+        QVERIFY(at("pattern") < at("pattern2"));
+    }
+
+    void everyTextAndPictureHasOnePlace() {
+        std::multiset<std::string_view> texts;
+        std::multiset<std::string_view> pictures;
+        for (const auto& page : tutorialPages()) {
+            texts.insert(page.textView);
+            for (const auto& picture : page.pictures) {
+                pictures.insert(picture.view);
+            }
+        }
+        for (const auto view : kTextViewsInLoadOrder) {
+            QVERIFY2(texts.count(view) == 1, std::string(view).c_str());
+        }
+        QCOMPARE(texts.size(), kTextViewsInLoadOrder.size());
+        for (const auto& picture : kPictures) {
+            const size_t expected = picture.view == "tutbackgroundView" ? 0 : 1; // the background is the window's
+            QVERIFY2(pictures.count(picture.view) == expected, std::string(picture.view).c_str());
+        }
+        QCOMPARE(pictures.count(kPrefPicture.view), size_t{1});
+        // Each animation sits on the page that explains it.
+        QCOMPARE(findPage("selection")->pictures.front().view, std::string_view("select1View"));
+        QCOMPARE(findPage("window")->pictures.front().view, std::string_view("windowView"));
+        QCOMPARE(findPage("pattern")->pictures.front().view, std::string_view("patternView"));
+        QCOMPARE(findPage("pattern2")->pictures.front().view, std::string_view("pattern2View"));
+    }
+
+    void framesStayInThePageAndApart() {
+        const Rect area{0, 0, kPageArea.width, kPageArea.height};
+        for (const auto& page : tutorialPages()) {
+            std::vector<Rect> frames{page.textFrame};
+            for (const auto& picture : page.pictures) {
+                frames.push_back(picture.frame);
+            }
+            for (size_t i = 0; i < frames.size(); ++i) {
+                QVERIFY2(intersection(frames[i], area) == frames[i], std::string(page.identifier).c_str());
+                for (size_t j = i + 1; j < frames.size(); ++j) {
+                    QVERIFY2(!intersects(frames[i], frames[j]), std::string(page.identifier).c_str());
+                }
+            }
+        }
+        // The buttons stand below the pages.
+        for (const Rect& slot : {rectOne, rectTwo, rectThree}) {
+            QVERIFY(cocoaToTopLeft(slot, kTutorialWindowSize.height).y >= kPageArea.maxY());
+            QVERIFY(slot.maxX() <= kTutorialWindowSize.width);
+        }
+    }
+
+    void buttonLayouts_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QList<int>>("slotNumbers");   // finish, continue, go back: 1 = rectOne ...
+        QTest::addColumn<QList<bool>>("shown");  // finish, continue, go back
+        QTest::addColumn<QString>("finishKey");
+        QTest::addColumn<bool>("restarts");
+        QTest::newRow("intro") << "intro" << QList<int>{3, 1, 2} << QList<bool>{false, true, false} << "" << false;
+        QTest::newRow("earlyexit") << "earlyexit" << QList<int>{2, 1, 3} << QList<bool>{true, true, true} << ""
+                                   << false;
+        QTest::newRow("conclusion") << "conclusion" << QList<int>{1, 3, 2} << QList<bool>{true, false, true} << "\r"
+                                    << false;
+        for (const char* other : {"selection", "view", "keyboard", "", "Intro"}) {
+            QTest::newRow(other) << other << QList<int>{3, 1, 2} << QList<bool>{false, true, true} << "" << true;
+        }
+    }
+    void buttonLayouts() {
+        QFETCH(QString, page);
+        QFETCH(QList<int>, slotNumbers);
+        QFETCH(QList<bool>, shown);
+        QFETCH(QString, finishKey);
+        QFETCH(bool, restarts);
+        const Rect slotRects[] = {rectOne, rectTwo, rectThree};
+        const ButtonLayout layout = buttonLayoutFor(page.toStdString());
+        const ButtonPlacement* placements[] = {&layout.finish, &layout.next, &layout.goBack};
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(placements[i]->frame == slotRects[slotNumbers[i] - 1]);
+            QCOMPARE(!placements[i]->hidden, shown[i]);
+        }
+        QCOMPARE(q(layout.finishKeyEquivalent), finishKey);
+        QCOMPARE(layout.restartAnimations, restarts);
+    }
+};
+
+QTEST_GUILESS_MAIN(TutorialPagesTest)
+#include "tst_tutorialpages.moc"

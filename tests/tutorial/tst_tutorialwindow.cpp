@@ -1,0 +1,464 @@
+// The tutorial window on the offscreen platform: navigation and buttons, Return,
+// animations, page texts, and the program ending with its window.
+
+#include "tutorial/DimwellHelpAppDelegate.h"
+#include "tutorial/ImageView.h"
+#include "tutorial/MyWindowController.h"
+#include "tutorial/PageTextView.h"
+#include "tutorial/TutorialPages.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QMovie>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+using namespace dimwell;
+
+namespace {
+
+/// A looping GIF of `frames` one-pixel frames, `delayCs` hundredths of a second each.
+QByteArray tinyGif(int frames, int delayCs) {
+    QByteArray gif("GIF89a");
+    const auto u16 = [&gif](int v) {
+        gif.append(char(v & 0xFF));
+        gif.append(char((v >> 8) & 0xFF));
+    };
+    u16(1);
+    u16(1);
+    gif.append(char(0x91)); // global colour table of 4 entries
+    gif.append(char(0));
+    gif.append(char(0));
+    gif.append(QByteArray::fromHex("000000ff0000" "00ff000000ff"));
+    gif.append(QByteArray::fromHex("21ff0b") + "NETSCAPE2.0" + QByteArray::fromHex("030100" "0000"));
+    for (int f = 0; f < frames; ++f) {
+        gif.append(QByteArray::fromHex("21f904" "04"));
+        u16(delayCs);
+        gif.append(QByteArray::fromHex("0000"));
+        gif.append(char(0x2C));
+        u16(0);
+        u16(0);
+        u16(1);
+        u16(1);
+        gif.append(char(0));
+        // LZW, code size 3: clear, the pixel's colour, end.
+        const int colour = f % 4;
+        const int bits = 4 | (colour << 3) | (5 << 6);
+        gif.append(char(2));
+        gif.append(char(0x02));
+        gif.append(char(bits & 0xFF));
+        gif.append(char(bits >> 8));
+        gif.append(char(0));
+    }
+    gif.append(char(0x3B));
+    return gif;
+}
+
+QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+/// Writes every picture the window loads: the animations as real GIFs, the rest as PNGs.
+void writePictures(const QString& dir) {
+    const QByteArray gif = tinyGif(3, 3);
+    const auto write = [&](std::string_view file) {
+        const QString path = dir + "/" + q(file);
+        if (path.endsWith(".gif")) {
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(gif);
+        } else {
+            QImage image(40, 30, QImage::Format_RGB32);
+            image.fill(QColor(40, 90, 160));
+            QVERIFY(image.save(path));
+        }
+    };
+    for (const auto& picture : kPictures) {
+        write(picture.file);
+    }
+    write(kPrefPicture.file);
+}
+
+/// Which slot a button stands in: 1 for rectOne ... 3 for rectThree, 0 for none.
+int slotOf(const QPushButton* button) {
+    const Rect slotRects[] = {rectOne, rectTwo, rectThree};
+    for (int i = 0; i < 3; ++i) {
+        const Rect r = cocoaToTopLeft(slotRects[i], kTutorialWindowSize.height);
+        const QRectF slot(r.x, r.y, r.width, r.height);
+        if (slot.contains(QRectF(button->geometry()))) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
+QString currentIdentifier(const MyWindowController& c) { return MyWindowController::pageIdentifier(c.tabView()->currentWidget()); }
+
+int pageIndex(std::string_view identifier) {
+    const auto& pages = tutorialPages();
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (pages[i].identifier == identifier) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+/// The arrangement the buttons must have on a page: slots and visibility of
+/// Finish, Continue and Go back, and whether Return finishes.
+struct Expected {
+    QList<int> slotNumbers;
+    QList<bool> shown;
+    bool returnFinishes;
+};
+
+Expected expectedFor(const QString& identifier) {
+    if (identifier == "intro") return {{3, 1, 2}, {false, true, false}, false};
+    if (identifier == "earlyexit") return {{2, 1, 3}, {true, true, true}, false};
+    if (identifier == "conclusion") return {{1, 3, 2}, {true, false, true}, true};
+    return {{3, 1, 2}, {false, true, true}, false};
+}
+
+void checkButtons(const MyWindowController& c) {
+    const QString id = currentIdentifier(c);
+    const Expected e = expectedFor(id);
+    const QPushButton* buttons[] = {c.finishButton(), c.continueButton(), c.goBackButton()};
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY2(slotOf(buttons[i]) == e.slotNumbers[i], qPrintable(id + " " + buttons[i]->text()));
+        QVERIFY2(buttons[i]->isVisible() == e.shown[i], qPrintable(id + " " + buttons[i]->text()));
+    }
+    QCOMPARE(c.finishButton()->shortcut() == QKeySequence(Qt::Key_Return), e.returnFinishes);
+}
+
+const char* const kAnimated[] = {"select1View", "windowView", "pattern2View", "patternView", "keyboard2View"};
+
+} // namespace
+
+class TutorialWindowTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir pictures_;
+    std::unique_ptr<MyWindowController> controller_;
+
+    MyWindowController& shown() {
+        controller_ = std::make_unique<MyWindowController>(pictures_.path());
+        controller_->showWindow();
+        QApplication::setActiveWindow(controller_->window());
+        if (!QTest::qWaitForWindowActive(controller_->window())) {
+            qWarning("window not active");
+        }
+        return *controller_;
+    }
+
+    void goTo(MyWindowController& c, int index) {
+        while (c.tabView()->currentIndex() < index) {
+            QTest::mouseClick(c.continueButton(), Qt::LeftButton);
+        }
+        while (c.tabView()->currentIndex() > index) {
+            QTest::mouseClick(c.goBackButton(), Qt::LeftButton);
+        }
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(pictures_.isValid());
+        writePictures(pictures_.path());
+        QApplication::setQuitOnLastWindowClosed(false); // the window itself must end the program
+    }
+
+    void cleanup() {
+        if (controller_) {
+            QTest::ignoreMessage(QtInfoMsg, "dealloc window controller");
+            controller_.reset();
+        }
+    }
+
+    void firstPageShowsOnlyContinue() {
+        MyWindowController& c = shown();
+        QCOMPARE(currentIdentifier(c), QStringLiteral("intro"));
+        QVERIFY(c.continueButton()->isVisible());
+        QVERIFY(!c.finishButton()->isVisible());
+        QVERIFY(!c.goBackButton()->isVisible());
+        checkButtons(c);
+    }
+
+    // Forward through every page, then back to the first: each page entered
+    // arranges the buttons for its kind, also on coming back.
+    void buttonsFollowThePage() {
+        MyWindowController& c = shown();
+        const int last = c.tabView()->count() - 1;
+        for (int i = 1; i <= last; ++i) {
+            QTest::mouseClick(c.continueButton(), Qt::LeftButton);
+            QCOMPARE(c.tabView()->currentIndex(), i);
+            checkButtons(c);
+        }
+        QVERIFY(!c.continueButton()->isVisible()); // nowhere further to go
+        for (int i = last - 1; i >= 0; --i) {
+            QTest::mouseClick(c.goBackButton(), Qt::LeftButton);
+            QCOMPARE(c.tabView()->currentIndex(), i);
+            checkButtons(c);
+        }
+        // Continue and Go back at the ends change nothing.
+        c.previousView();
+        QCOMPARE(c.tabView()->currentIndex(), 0);
+        goTo(c, last);
+        c.nextView();
+        QCOMPARE(c.tabView()->currentIndex(), last);
+        checkButtons(c);
+    }
+
+    void earlyExitShowsAllThreeInOrder() {
+        MyWindowController& c = shown();
+        goTo(c, pageIndex("earlyexit"));
+        const int cont = c.continueButton()->geometry().x();
+        const int finish = c.finishButton()->geometry().x();
+        const int back = c.goBackButton()->geometry().x();
+        QVERIFY(cont > finish && finish > back);
+        QVERIFY(!c.continueButton()->geometry().intersects(c.finishButton()->geometry()));
+        QVERIFY(!c.finishButton()->geometry().intersects(c.goBackButton()->geometry()));
+        // Finish ends the tutorial from here too.
+        QTest::mouseClick(c.finishButton(), Qt::LeftButton);
+        QVERIFY(!c.window()->isVisible());
+    }
+
+    void returnFinishesOnlyOnTheLastPage_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("key");
+        for (const auto& page : tutorialPages()) {
+            QTest::addRow("%s Return", std::string(page.identifier).c_str()) << pageIndex(page.identifier) << int(Qt::Key_Return);
+        }
+        QTest::addRow("conclusion Enter") << pageIndex("conclusion") << int(Qt::Key_Enter);
+        QTest::addRow("earlyexit Enter") << pageIndex("earlyexit") << int(Qt::Key_Enter);
+    }
+    void returnFinishesOnlyOnTheLastPage() {
+        QFETCH(int, page);
+        QFETCH(int, key);
+        MyWindowController& c = shown();
+        goTo(c, page);
+        QSignalSpy finished(c.finishButton(), &QPushButton::clicked);
+        QTest::keyClick(c.window(), Qt::Key(key));
+        const bool last = page == c.tabView()->count() - 1;
+        if (last) {
+            QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 2000);
+            QTRY_VERIFY(!c.window()->isVisible());
+        } else {
+            QTest::qWait(250); // longer than a button's click animation
+            QCOMPARE(finished.count(), 0);
+            QVERIFY(c.window()->isVisible());
+            QCOMPARE(c.tabView()->currentIndex(), page);
+        }
+    }
+
+    void goingBackFromTheLastPageTakesReturnAway() {
+        MyWindowController& c = shown();
+        goTo(c, c.tabView()->count() - 1);
+        QTest::mouseClick(c.goBackButton(), Qt::LeftButton);
+        QSignalSpy finished(c.finishButton(), &QPushButton::clicked);
+        QTest::keyClick(c.window(), Qt::Key_Return);
+        QTest::qWait(250);
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(c.window()->isVisible());
+    }
+
+    // Every plain page entered plays all five animations again from their first
+    // frame, in their order; the intro, early-exit and last pages leave them be.
+    void animationsRestartOnPlainPages() {
+        MyWindowController& c = shown();
+        QStringList restarted;
+        for (const char* name : kAnimated) {
+            QMovie* movie = c.imageView(name)->movie();
+            QVERIFY2(movie && movie->state() == QMovie::Running, name);
+            connect(movie, &QMovie::started, this, [&restarted, name] { restarted << name; });
+        }
+        const QStringList order{kAnimated[0], kAnimated[1], kAnimated[2], kAnimated[3], kAnimated[4]};
+        QCOMPARE(order.size(), static_cast<qsizetype>(kAnimatedViewsInRestartOrder.size()));
+        for (size_t i = 0; i < kAnimatedViewsInRestartOrder.size(); ++i) {
+            QCOMPARE(q(kAnimatedViewsInRestartOrder[i]), order[static_cast<qsizetype>(i)]);
+        }
+
+        const auto playOn = [&] {
+            for (const char* name : kAnimated) {
+                QTRY_VERIFY2(c.imageView(name)->movie()->currentFrameNumber() > 0, name);
+            }
+        };
+        const auto enter = [&](std::string_view identifier, bool restarts) {
+            playOn();
+            restarted.clear();
+            c.selectPage(pageIndex(identifier));
+            QCOMPARE(restarted, restarts ? order : QStringList());
+            if (restarts) {
+                for (const char* name : kAnimated) {
+                    QCOMPARE(c.imageView(name)->movie()->currentFrameNumber(), 0);
+                    QCOMPARE(c.imageView(name)->movie()->state(), QMovie::Running);
+                }
+            }
+        };
+        enter("selection", true);
+        enter("window", true);
+        enter("selection", true); // coming back
+        enter("earlyexit", false);
+        enter("pattern", true);
+        enter("conclusion", false);
+        enter("keyboard", true);
+        enter("intro", false);
+    }
+
+    void picturesAreLoadedByName() {
+        MyWindowController& c = shown();
+        for (const auto& picture : kPictures) {
+            ImageView* view = c.imageView(picture.view);
+            QVERIFY2(view && view->hasImage(), std::string(picture.view).c_str());
+            QCOMPARE(view->movie() != nullptr, q(picture.file).endsWith(".gif"));
+        }
+        QVERIFY(c.prefImageView()->hasImage());
+        QCOMPARE(c.tutbackgroundView()->geometry(), c.window()->rect());
+    }
+
+    void missingPicturesLeaveViewsEmpty() {
+        QTemporaryDir empty;
+        QTest::failOnWarning(QRegularExpression(".*"));
+        controller_ = std::make_unique<MyWindowController>(empty.path());
+        controller_->showWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(controller_->window()));
+        for (const auto& picture : kPictures) {
+            QVERIFY(!controller_->imageView(picture.view)->hasImage());
+        }
+        goTo(*controller_, pageIndex("pattern")); // restarting nothing is fine
+        QCOMPARE(currentIdentifier(*controller_), QStringLiteral("pattern"));
+        controller_->window()->grab(); // and drawing nothing
+    }
+
+    void pageTextsAreLoadedAndFit() {
+        MyWindowController& c = shown();
+        for (const auto& page : tutorialPages()) {
+            PageTextView* view = c.textView(page.textView);
+            QVERIFY(view);
+            QVERIFY(view->runs() == parsePageMarkup(pageHtml(page.textView))->runs);
+            QVERIFY2(view->parentWidget() == c.tabView()->widget(pageIndex(page.identifier)), std::string(page.identifier).c_str());
+            // The page's text is not cut off at the bottom of its frame.
+            QVERIFY2(view->heightForWidth(view->width()) <= view->height(), std::string(page.identifier).c_str());
+        }
+        QCOMPARE(c.selectionWebView(), c.textView("selectionWebView"));
+        QCOMPARE(c.concWebView(), c.textView("concWebView"));
+    }
+
+    // Key caps are white keys with a dark border; nothing else on a page is pure white.
+    void keyCapsAreDrawnAsKeys_data() {
+        QTest::addColumn<QString>("view");
+        QTest::addColumn<bool>("hasKeys");
+        QTest::newRow("selection") << "selectionWebView" << true;
+        QTest::newRow("view") << "viewWebView" << true;
+        QTest::newRow("intro") << "introWebView" << false;
+    }
+    void keyCapsAreDrawnAsKeys() {
+        QFETCH(QString, view);
+        QFETCH(bool, hasKeys);
+        MyWindowController& c = shown();
+        PageTextView* text = c.textView(view.toStdString());
+        QImage image(text->size(), QImage::Format_RGB32);
+        image.fill(QColor(200, 200, 200));
+        text->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        int white = 0;
+        int dark = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb p = image.pixel(x, y);
+                white += p == qRgb(255, 255, 255);
+                dark += qGray(p) < 60;
+            }
+        }
+        QVERIFY(dark > 500); // the words
+        QCOMPARE(white > 100, hasKeys);
+    }
+
+    void noContextMenuAndNoSelection() {
+        MyWindowController& c = shown();
+        goTo(c, pageIndex("selection"));
+        PageTextView* text = c.selectionWebView();
+        int reachedWindow = 0;
+        struct Counter : QObject {
+            int* count;
+            explicit Counter(int* n) : count(n) {}
+            bool eventFilter(QObject*, QEvent* e) override {
+                *count += e->type() == QEvent::ContextMenu;
+                return false;
+            }
+        } counter(&reachedWindow);
+        c.window()->installEventFilter(&counter);
+
+        const QImage before = text->grab().toImage();
+        QTest::mouseClick(text, Qt::RightButton, {}, QPoint(60, 30));
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(60, 30), text->mapToGlobal(QPoint(60, 30)));
+        QApplication::sendEvent(text, &menu);
+        QTest::qWait(50);
+        QCOMPARE(reachedWindow, 0);
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            QVERIFY(!(qobject_cast<QMenu*>(w) && w->isVisible()));
+        }
+        QVERIFY(!QApplication::activePopupWidget());
+
+        // Dragging across the words and double-clicking one selects nothing.
+        QTest::mousePress(text, Qt::LeftButton, {}, QPoint(22, 30));
+        QTest::mouseMove(text, QPoint(300, 50));
+        QTest::mouseRelease(text, Qt::LeftButton, {}, QPoint(300, 50));
+        QTest::mouseDClick(text, Qt::LeftButton, {}, QPoint(40, 30));
+        QCOMPARE(text->grab().toImage(), before);
+        c.window()->removeEventFilter(&counter);
+    }
+
+    // Closing the window, by Finish or otherwise, ends the program's event loop.
+    void closingEndsTheProgram_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("byFinish");
+        for (const auto& page : tutorialPages()) {
+            QTest::addRow("%s", std::string(page.identifier).c_str()) << pageIndex(page.identifier) << false;
+        }
+        QTest::addRow("earlyexit, Finish") << pageIndex("earlyexit") << true;
+        QTest::addRow("conclusion, Finish") << pageIndex("conclusion") << true;
+    }
+    void closingEndsTheProgram() {
+        QFETCH(int, page);
+        QFETCH(bool, byFinish);
+        MyWindowController& c = shown();
+        goTo(c, page);
+        QTimer::singleShot(0, &c, [&c, byFinish] {
+            if (byFinish) {
+                c.finishButton()->click();
+            } else {
+                c.window()->close();
+            }
+        });
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(7); });
+        watchdog.start(5000);
+        QCOMPARE(QApplication::exec(), 0);
+    }
+
+    void delegateOpensOneTutorial() {
+        qputenv("DIMWELL_RESOURCES", pictures_.path().toUtf8());
+        DimwellHelpAppDelegate delegate;
+        QVERIFY(!delegate.mywindowcontroller());
+        delegate.applicationDidFinishLaunching();
+        MyWindowController* first = delegate.mywindowcontroller();
+        QVERIFY(first && first->window()->isVisible());
+        QCOMPARE(first->mydelegate(), &delegate);
+        QVERIFY(first->select1View()->hasImage()); // pictures from $DIMWELL_RESOURCES
+        if (QGuiApplication::platformName() == "offscreen") {
+            QTest::ignoreMessage(QtWarningMsg, "This plugin does not support raise()");
+        }
+        delegate.openTutorial(); // the open window comes to the front again
+        QCOMPARE(delegate.mywindowcontroller(), first);
+        QTest::ignoreMessage(QtInfoMsg, "dealloc window controller");
+        delegate.nilOutController();
+        QVERIFY(!delegate.mywindowcontroller());
+        qunsetenv("DIMWELL_RESOURCES");
+    }
+};
+
+QTEST_MAIN(TutorialWindowTest)
+#include "tst_tutorialwindow.moc"
