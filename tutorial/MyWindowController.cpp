@@ -46,14 +46,20 @@ MyWindowController::MyWindowController(const QString& resourceDir) {
     window_->installEventFilter(this);
 
     const QDir dir(resourceDir);
+    // The settings window's picture belongs to the window's own layout, the others are loaded by name.
     for (const auto& picture : kPictures) {
-        imageView(picture.view)->setImageFile(dir.filePath(toQString(picture.file)));
+        if (ImageView* view = imageView(picture.view)) {
+            view->setImageFile(dir.filePath(toQString(picture.file)));
+        }
     }
-    // The settings window's picture belongs to the window's own layout.
-    prefImageView()->setImageFile(dir.filePath(toQString(kPrefPicture.file)));
+    if (ImageView* view = prefImageView()) {
+        view->setImageFile(dir.filePath(toQString(kPrefPicture.file)));
+    }
 
     for (const auto name : kTextViewsInLoadOrder) {
-        textView(name)->loadHTMLString(pageHtml(name));
+        if (PageTextView* view = textView(name)) {
+            view->loadHTMLString(pageHtml(name));
+        }
     }
 
     finishButton_->setHidden(true);
@@ -157,9 +163,10 @@ void MyWindowController::applyButtonLayout(std::string_view identifier) {
 
     if (layout.restartAnimations) {
         for (const auto name : kAnimatedViewsInRestartOrder) {
-            ImageView* view = imageView(name);
-            view->setAnimates(false);
-            view->setAnimates(true);
+            if (ImageView* view = imageView(name)) {
+                view->setAnimates(false);
+                view->setAnimates(true);
+            }
         }
     }
 }

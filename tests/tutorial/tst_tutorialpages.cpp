@@ -86,37 +86,6 @@ private Q_SLOTS:
         QCOMPARE(q(pageHtml(view.toStdString())), html);
     }
 
-    // Every page parses as one div in the page style, and its key caps name the
-    // main program's default shortcut for that page, in the page style for caps.
-    void pageTextsCarryTheirShortcuts_data() {
-        QTest::addColumn<QString>("view");
-        QTest::addColumn<QStringList>("keys");
-        for (const auto view : kTextViewsInLoadOrder) {
-            QStringList keys;
-            if (view == "selectionWebView") keys = {"Z", "Shift", "Control"};
-            if (view == "windowWebView") keys = {"X", "Shift", "Control"};
-            if (view == "closeWebView") keys = {"A", "Shift", "Control"};
-            if (view == "pattern2WebView") keys = {"C", "Shift", "Control"};
-            if (view == "viewWebView") keys = {"V", "Shift", "Control"};
-            QTest::newRow(std::string(view).c_str()) << q(view) << keys;
-        }
-    }
-    void pageTextsCarryTheirShortcuts() {
-        QFETCH(QString, view);
-        QFETCH(QStringList, keys);
-        const auto page = parsePageMarkup(pageHtml(view.toStdString()));
-        QVERIFY(page);
-        QCOMPARE(q(page->style), q(kPageTextStyle));
-        QStringList found;
-        for (const auto& run : page->runs) {
-            if (run.kind == MarkupRun::Kind::KeyCap) {
-                QCOMPARE(q(run.style), q(kKeyCapStyle));
-                found << q(run.text);
-            }
-        }
-        QCOMPARE(found, keys);
-    }
-
     void markup_data() {
         QTest::addColumn<QString>("html");
         QTest::addColumn<bool>("valid");
@@ -128,14 +97,12 @@ private Q_SLOTS:
         QTest::newRow("bold and italic") << "<div><b>B<i>BI</i></b>n</div>" << true << 3 << "BBIn";
         QTest::newRow("key cap glued to text") << "<div>press <span style=\"x\">V</span>.</div>" << true << 3
                                                << "press [V].";
-        QTest::newRow("nested div") << "<div>a<div>b</div>c</div>" << true << 1 << "abc";
         QTest::newRow("blanks around") << "  <div>a</div>\n" << true << 1 << "a";
         QTest::newRow("no div") << "<p>a</p>" << false << 0 << "";
         QTest::newRow("not closed") << "<div>a" << false << 0 << "";
         QTest::newRow("text after div") << "<div>a</div>b" << false << 0 << "";
         QTest::newRow("broken tag") << "<div>a <b</div>" << false << 0 << "";
         QTest::newRow("unquoted attribute") << "<div style=x>a</div>" << false << 0 << "";
-        QTest::newRow("empty") << "" << false << 0 << "";
     }
     void markup() {
         QFETCH(QString, html);
@@ -159,16 +126,6 @@ private Q_SLOTS:
         QCOMPARE(joined, plainText);
     }
 
-    void markupKeepsEmphasis() {
-        const auto page = parsePageMarkup("<div>a <b>b <i>c</i></b> <i>d</i></div>");
-        QVERIFY(page);
-        const std::vector<MarkupRun> expected = {
-            text("a "), {MarkupRun::Kind::Text, "b ", true, false, {}}, {MarkupRun::Kind::Text, "c", true, true, {}},
-            text(" "),  {MarkupRun::Kind::Text, "d", false, true, {}},
-        };
-        QVERIFY(page->runs == expected);
-    }
-
     void pageStylesResolve() {
         const CssStyle div = resolveStyle(kPageTextStyle);
         QCOMPARE(div.fontFamilies, std::vector<std::string>{"Lucida Grande"});
@@ -190,32 +147,6 @@ private Q_SLOTS:
         QCOMPARE(key.padding[2].px(10.0), 1.0);
         QCOMPARE(key.padding[3].px(10.0), 4.0);
         QVERIFY(key.noWrap);
-    }
-
-    void styleShorthands_data() {
-        QTest::addColumn<QString>("style");
-        QTest::addColumn<QList<double>>("padding");
-        QTest::addColumn<QList<int>>("background");
-        QTest::newRow("one value") << "padding: 2px; background: #abc" << QList<double>{2, 2, 2, 2}
-                                   << QList<int>{0xaa, 0xbb, 0xcc};
-        QTest::newRow("two values") << "PADDING:1px 3px;background-color:white" << QList<double>{1, 3, 1, 3}
-                                    << QList<int>{255, 255, 255};
-        QTest::newRow("three values") << "padding: 1px 2px 3px" << QList<double>{1, 2, 3, 2} << QList<int>{};
-        QTest::newRow("bad length ignored") << "padding: 1pt; background: #12" << QList<double>{0, 0, 0, 0}
-                                            << QList<int>{};
-    }
-    void styleShorthands() {
-        QFETCH(QString, style);
-        QFETCH(QList<double>, padding);
-        QFETCH(QList<int>, background);
-        const CssStyle resolved = resolveStyle(style.toStdString());
-        for (int i = 0; i < 4; ++i) {
-            QCOMPARE(resolved.padding[static_cast<size_t>(i)].px(10.0), padding[i]);
-        }
-        QCOMPARE(resolved.background.has_value(), !background.isEmpty());
-        if (resolved.background) {
-            QCOMPARE((QList<int>{resolved.background->r, resolved.background->g, resolved.background->b}), background);
-        }
     }
 
     void flow_data() {
@@ -316,38 +247,6 @@ private Q_SLOTS:
             QVERIFY(cocoaToTopLeft(slot, kTutorialWindowSize.height).y >= kPageArea.maxY());
             QVERIFY(slot.maxX() <= kTutorialWindowSize.width);
         }
-    }
-
-    void buttonLayouts_data() {
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<QList<int>>("slotNumbers");   // finish, continue, go back: 1 = rectOne ...
-        QTest::addColumn<QList<bool>>("shown");  // finish, continue, go back
-        QTest::addColumn<QString>("finishKey");
-        QTest::addColumn<bool>("restarts");
-        QTest::newRow("intro") << "intro" << QList<int>{3, 1, 2} << QList<bool>{false, true, false} << "" << false;
-        QTest::newRow("earlyexit") << "earlyexit" << QList<int>{2, 1, 3} << QList<bool>{true, true, true} << ""
-                                   << false;
-        QTest::newRow("conclusion") << "conclusion" << QList<int>{1, 3, 2} << QList<bool>{true, false, true} << "\r"
-                                    << false;
-        for (const char* other : {"selection", "view", "keyboard", "", "Intro"}) {
-            QTest::newRow(other) << other << QList<int>{3, 1, 2} << QList<bool>{false, true, true} << "" << true;
-        }
-    }
-    void buttonLayouts() {
-        QFETCH(QString, page);
-        QFETCH(QList<int>, slotNumbers);
-        QFETCH(QList<bool>, shown);
-        QFETCH(QString, finishKey);
-        QFETCH(bool, restarts);
-        const Rect slotRects[] = {rectOne, rectTwo, rectThree};
-        const ButtonLayout layout = buttonLayoutFor(page.toStdString());
-        const ButtonPlacement* placements[] = {&layout.finish, &layout.next, &layout.goBack};
-        for (int i = 0; i < 3; ++i) {
-            QVERIFY(placements[i]->frame == slotRects[slotNumbers[i] - 1]);
-            QCOMPARE(!placements[i]->hidden, shown[i]);
-        }
-        QCOMPARE(q(layout.finishKeyEquivalent), finishKey);
-        QCOMPARE(layout.restartAnimations, restarts);
     }
 };
 
