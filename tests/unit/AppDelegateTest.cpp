@@ -1,0 +1,305 @@
+// The application delegate: start-up order, the status menu and its shortcuts,
+// menu tracking, the menu actions and quitting.
+
+#include "app/AppDelegate.h"
+#include "app/Preferences.h"
+#include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimResources.h"
+#include "platform/sim/SimShell.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace dimwell {
+namespace {
+
+using namespace simres;
+
+struct Shell : ::testing::Test {
+    SimDesktop desk;
+    SimShell shell;
+    AppDelegate app{desk.ports(), shell.ports()};
+
+    void launch() {
+        app.awakeFromNib();
+        app.applicationDidFinishLaunching();
+    }
+    SimMenuItem item(MenuItemRole role) const { return shell.statusMenu.item(role); }
+    void storeHotkeys(Value userHotkeys, Value rows) {
+        desk.defaults.preset(prefkey::opacity, Value::real(0.6));
+        desk.defaults.preset(prefkey::userHotkeys, std::move(userHotkeys));
+        desk.defaults.preset(prefkey::hotkeySettings, std::move(rows));
+    }
+};
+
+TEST_F(Shell, FirstRunLaunchesTheTutorialBeforeTheControllerAndAnyHotkey) {
+    bool controllerExisted = true;
+    std::size_t hotkeyAttempts = 99;
+    shell.applications.onLaunch([&] {
+        controllerExisted = app.appcontroller() != nullptr;
+        hotkeyAttempts = desk.hotkeys.attempts().size();
+    });
+
+    app.awakeFromNib();
+    EXPECT_TRUE(app.firstRun());
+    EXPECT_EQ(shell.applications.launches(), 1);
+    EXPECT_FALSE(controllerExisted);
+    EXPECT_EQ(hotkeyAttempts, 0u);
+
+    app.applicationDidFinishLaunching();
+    ASSERT_NE(app.appcontroller(), nullptr);
+    EXPECT_EQ(app.appcontroller()->delegate(), &app);
+    EXPECT_EQ(desk.hotkeys.registered().size(), 8u);
+    EXPECT_EQ(shell.applications.launches(), 1);
+}
+
+TEST_F(Shell, LaterRunsDoNotOpenTheTutorial) {
+    desk.defaults.preset(prefkey::opacity, Value::real(0.5));
+    launch();
+    EXPECT_FALSE(app.firstRun());
+    EXPECT_EQ(shell.applications.launches(), 0);
+}
+
+TEST_F(Shell, AwakeningPutsUpTheStatusItemAndPreparesTheMenu) {
+    desk.bundle.addResource("statusicon", "png");
+    desk.bundle.addResource("statusicon_alt", "png");
+    desk.bundle.setProcessName("Dimwell");
+    app.awakeFromNib();
+
+    ASSERT_EQ(shell.statusBar.items().size(), 1u);
+    const SimStatusItem& status = *shell.statusBar.items()[0];
+    EXPECT_EQ(status.length(), -1.0);
+    EXPECT_EQ(status.menu(), &shell.statusMenu);
+    EXPECT_EQ(status.image(), "/opt/Dimwell/resources/statusicon.png");
+    EXPECT_EQ(status.alternateImage(), "/opt/Dimwell/resources/statusicon_alt.png");
+    EXPECT_TRUE(status.highlightMode());
+    EXPECT_EQ(item(MenuItemRole::Quit).title, "Quit Dimwell");
+    EXPECT_TRUE(shell.statusMenu.hasTrackingHandlers());
+}
+
+TEST_F(Shell, MissingStatusImagesLeaveTheItemWithoutPictures) {
+    app.awakeFromNib();
+    ASSERT_EQ(shell.statusBar.items().size(), 1u);
+    EXPECT_EQ(shell.statusBar.items()[0]->image(), "");
+    EXPECT_EQ(shell.statusBar.items()[0]->alternateImage(), "");
+}
+
+TEST_F(Shell, TheFourMenuModesTakeTheirShortcutsFromTheStoredRecords) {
+    storeHotkeys(Value::dictionary({
+                     {"closeOverlay", record(Control | Shift, kVK_A, "A")},
+                     {"selectMode", record(Command, kVK_Z, "Z")},
+                     {"increaseOpacity", record(Option | Command, kVK_Up, "\u2191")},
+                     {"decreaseOpacity", record(Control | Option | Shift | Command, kVK_Down, "\u2193")},
+                 }),
+                 hotkeyArray());
+    app.awakeFromNib();
+
+    EXPECT_EQ(item(MenuItemRole::CloseOverlay).keyEquivalent, "A");
+    EXPECT_EQ(item(MenuItemRole::CloseOverlay).modifierMask, 0x60000u);
+    EXPECT_EQ(item(MenuItemRole::StartSelection).modifierMask, 0x100000u);
+    EXPECT_EQ(item(MenuItemRole::IncreaseOpacity).keyEquivalent, "\u2191");
+    EXPECT_EQ(item(MenuItemRole::IncreaseOpacity).modifierMask, 0x180000u);
+    EXPECT_EQ(item(MenuItemRole::DecreaseOpacity).modifierMask, 0x1E0000u);
+}
+
+TEST_F(Shell, ADisabledRowStillSetsItsMenuShortcut) {
+    storeHotkeys(Value::dictionary({{"closeOverlay", record(Control | Shift, kVK_A, "A")}}),
+                 Value::array({row("closeOverlay", false)}));
+    app.awakeFromNib();
+    EXPECT_EQ(item(MenuItemRole::CloseOverlay).keyEquivalent, "A");
+    EXPECT_EQ(item(MenuItemRole::CloseOverlay).modifierMask, 0x60000u);
+}
+
+TEST_F(Shell, OtherModesAndRowsWithoutARecordNeverTouchTheMenu) {
+    storeHotkeys(Value::dictionary({
+                     {"patternMode", record(Control, kVK_C, "C")},
+                     {"windowMode", record(Control, kVK_X, "X")},
+                     {"viewMode", record(Control, kVK_V, "V")},
+                     {"clickoutToggle", record(Control, kVK_K, "K")},
+                 }),
+                 hotkeyArray());
+    app.awakeFromNib();
+    EXPECT_EQ(shell.statusMenu.keyEquivalentSets(), 0);
+
+    for (const char* m : {"patternMode", "windowMode", "viewMode", "clickoutToggle", "nonsense"}) {
+        app.resetMenuKeyEquivalents(m, "Q", 0x40000);
+    }
+    EXPECT_EQ(shell.statusMenu.keyEquivalentSets(), 0);
+}
+
+TEST_F(Shell, ResettingAShortcutFromTheSettingsWindowLogsAroundTheChange) {
+    app.awakeFromNib();
+    desk.log.clear();
+    app.resetMenuKeyEquivalents("selectMode", "S", 0x140000);
+    EXPECT_EQ(item(MenuItemRole::StartSelection).keyEquivalent, "S");
+    EXPECT_EQ(item(MenuItemRole::StartSelection).modifierMask, 0x140000u);
+    app.resetMenuKeyEquivalents("viewMode", "V", 0);
+    const std::vector<std::string> expected = {"mode: selectMode, currentChar: S", "reset menu hot keys",
+                                               "mode: viewMode, currentChar: V", "reset menu hot keys"};
+    EXPECT_EQ(desk.log.lines(), expected);
+}
+
+TEST_F(Shell, OpeningTheMenuStopsEveryHotkeyAndClosingItStartsThemWhateverStopSays) {
+    launch();
+    shell.statusMenu.choose(MenuItemRole::Stop);
+    ASSERT_TRUE(desk.hotkeys.registered().empty());
+    EXPECT_FALSE(item(MenuItemRole::Stop).enabled);
+    EXPECT_TRUE(item(MenuItemRole::Start).enabled);
+
+    shell.statusMenu.open();
+    EXPECT_TRUE(desk.hotkeys.registered().empty());
+    EXPECT_TRUE(desk.log.contains("menu active"));
+    shell.statusMenu.close();
+    EXPECT_EQ(desk.hotkeys.registered().size(), 8u);
+    EXPECT_TRUE(desk.log.contains("menu resigned"));
+
+    shell.statusMenu.open();
+    EXPECT_TRUE(desk.hotkeys.registered().empty());
+    EXPECT_EQ(desk.hotkeys.staleUnregisters(), 0);
+}
+
+TEST_F(Shell, OpeningTheMenuTakesAnOpenSettingsWindowOutOfRecording) {
+    launch();
+    shell.statusMenu.open();
+    shell.statusMenu.close();
+    EXPECT_EQ(shell.settingsWindows.firstResponderResets(), 0);
+
+    app.openSettings();
+    shell.statusMenu.open();
+    EXPECT_EQ(shell.settingsWindows.firstResponderResets(), 1);
+    shell.statusMenu.close();
+
+    shell.settingsWindows.closeByUser();
+    shell.statusMenu.open();
+    EXPECT_EQ(shell.settingsWindows.firstResponderResets(), 1);
+}
+
+TEST_F(Shell, SettingsOpenOnceAndComeToTheFrontOnEveryRequest) {
+    launch();
+    app.openSettings();
+    app.openSettings();
+    EXPECT_EQ(shell.settingsWindows.opened(), 1);
+    EXPECT_EQ(shell.settingsWindows.broughtToFront(), 2);
+    EXPECT_EQ(shell.settingsWindows.delegate(), &app);
+
+    shell.settingsWindows.closeByUser();
+    EXPECT_FALSE(app.settingsControllerOpen());
+    app.openSettings();
+    EXPECT_EQ(shell.settingsWindows.opened(), 2);
+}
+
+TEST_F(Shell, ASettingsWindowThatCannotBeBuiltIsNotBroughtToTheFront) {
+    shell.settingsWindows.setBuildable(false);
+    app.openSettings();
+    EXPECT_FALSE(app.settingsControllerOpen());
+    EXPECT_EQ(shell.settingsWindows.broughtToFront(), 0);
+}
+
+TEST_F(Shell, QuittingTerminatesEveryTutorialIncludingOnesStartedByHand) {
+    launch();                                         // first run: one tutorial
+    const RunningApplication byHand = shell.applications.startTutorialByHand();
+    app.openTutorial();
+    ASSERT_EQ(shell.applications.runningTutorials().size(), 3u);
+
+    shell.statusMenu.choose(MenuItemRole::Quit);
+    EXPECT_EQ(shell.applications.terminateSelfRequests(), 1);
+    app.applicationWillTerminate();
+    EXPECT_TRUE(shell.applications.runningTutorials().empty());
+    EXPECT_EQ(shell.applications.terminated().size(), 3u);
+    EXPECT_NE(std::find(shell.applications.terminated().begin(), shell.applications.terminated().end(), byHand),
+              shell.applications.terminated().end());
+}
+
+TEST_F(Shell, EveryActionIsHarmlessBeforeTheControllerExists) {
+    app.awakeFromNib();
+    for (MenuItemRole role : {MenuItemRole::StartSelection, MenuItemRole::CloseOverlay, MenuItemRole::IncreaseOpacity,
+                              MenuItemRole::DecreaseOpacity, MenuItemRole::Start, MenuItemRole::Stop}) {
+        shell.statusMenu.choose(role);
+    }
+    app.setCrossColor(Color::yellow());
+    app.stopHotkeysDelegate();
+    app.startHotkeysDelegate();
+    app.setCurrentOnly(true);
+    app.setBringToFrontMode(false);
+    app.setClickOut(false);
+    app.applicationWillTerminate();
+    EXPECT_EQ(app.appcontroller(), nullptr);
+    EXPECT_TRUE(desk.hotkeys.attempts().empty());
+    EXPECT_FALSE(boolForKey(desk.defaults, prefkey::clickOut));
+}
+
+TEST_F(Shell, MenuActionsReachTheController) {
+    desk.defaults.preset(prefkey::opacity, Value::real(0.5));
+    launch();
+    AppController& c = *app.appcontroller();
+
+    shell.statusMenu.choose(MenuItemRole::IncreaseOpacity);
+    EXPECT_NEAR(floatForKey(desk.defaults, prefkey::opacity), 0.6f, 1e-6);
+    shell.statusMenu.choose(MenuItemRole::DecreaseOpacity);
+    EXPECT_NEAR(floatForKey(desk.defaults, prefkey::opacity), 0.5f, 1e-6);
+
+    shell.statusMenu.choose(MenuItemRole::StartSelection);
+    EXPECT_TRUE(c.dragStart());
+    shell.statusMenu.choose(MenuItemRole::CloseOverlay);
+    EXPECT_FALSE(c.dragStart());
+    const auto asked = std::find(desk.log.lines().begin(), desk.log.lines().end(), "close overlay?");
+    ASSERT_NE(asked, desk.log.lines().end());
+    EXPECT_NE(std::find(asked, desk.log.lines().end(), "close overlay"), desk.log.lines().end());
+}
+
+TEST_F(Shell, SwitchesFromTheSettingsWindowReachTheController) {
+    launch();
+    AppController& c = *app.appcontroller();
+
+    app.setClickOut(false);
+    EXPECT_FALSE(c.clickOut());
+    EXPECT_FALSE(boolForKey(desk.defaults, prefkey::clickOut));
+    app.setCurrentOnly(true);
+    EXPECT_TRUE(c.singleMonitorOnly());
+    app.setBringToFrontMode(false);
+    EXPECT_FALSE(c.bringToFrontMode());
+
+    app.stopHotkeysDelegate();
+    EXPECT_TRUE(desk.hotkeys.registered().empty());
+    app.startHotkeysDelegate();
+    EXPECT_EQ(desk.hotkeys.registered().size(), 8u);
+}
+
+TEST_F(Shell, TheOpacitySliderIsAppliedThroughTheNotification) {
+    int posted = 0;
+    const ObserverRegistration seen(desk.notifications,
+                                    desk.notifications.addObserver(notification::opacityChange, [&] { ++posted; }));
+    app.updateOpacity();
+    EXPECT_EQ(posted, 1);
+}
+
+TEST_F(Shell, MakingTheProcessTrustedRunsTheToolWithTheBundlePathThenQuits) {
+    shell.applications.installTool("EnableAccessibility", "/opt/Dimwell/EnableAccessibility");
+    app.makeProcessTrusted();
+    ASSERT_EQ(shell.applications.toolRuns().size(), 1u);
+    const std::vector<std::string> argv = {"/opt/Dimwell/EnableAccessibility", "/opt/Dimwell"};
+    EXPECT_EQ(shell.applications.toolRuns()[0], argv);
+    EXPECT_EQ(shell.applications.terminateSelfRequests(), 1);
+}
+
+TEST_F(Shell, MakingTheProcessTrustedQuitsEvenWithoutTheTool) {
+    app.makeProcessTrusted();
+    EXPECT_TRUE(shell.applications.toolRuns().empty());
+    EXPECT_EQ(shell.applications.terminateSelfRequests(), 1);
+}
+
+TEST(ShellLifetime, TheMenuNoLongerCallsADelegateThatIsGone) {
+    SimDesktop desk;
+    SimShell shell;
+    {
+        AppDelegate app(desk.ports(), shell.ports());
+        app.awakeFromNib();
+        ASSERT_TRUE(shell.statusMenu.hasActionHandler());
+    }
+    EXPECT_FALSE(shell.statusMenu.hasActionHandler());
+    EXPECT_FALSE(shell.statusMenu.open());
+}
+
+} // namespace
+} // namespace dimwell
