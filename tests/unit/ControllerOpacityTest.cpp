@@ -1,0 +1,89 @@
+// Opacity steps: bounds, the double-then-float arithmetic, and who sees the change.
+
+#include "Harness.h"
+
+namespace dimwell::test {
+namespace {
+
+struct Step {
+    const char* name;
+    float stored;
+    bool increase;
+    float expected;
+};
+
+struct OpacitySteps : ::testing::TestWithParam<Step> {};
+
+TEST_P(OpacitySteps, StepIsComputedInDoubleStoredAsFloatAndBounded) {
+    Running h(kTwoDisplays);
+    h.setOpacity(GetParam().stored);
+    int posted = 0;
+    h.desk.notifications.addObserver(notification::updateSettingsOpacity, [&] { ++posted; });
+    GetParam().increase ? h.c().increaseOpacity() : h.c().decreaseOpacity();
+    EXPECT_EQ(h.storedOpacity(), GetParam().expected);
+    EXPECT_EQ(h.desk.defaults.object(prefkey::opacity)->kind(), Value::Kind::Real);
+    EXPECT_EQ(posted, 1);
+    EXPECT_TRUE(h.desk.log.contains("updating opacity..."));
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(h.view(i).overlayOpacity(), GetParam().expected);
+        EXPECT_EQ(h.surface(i).displayCount(), 1);
+        EXPECT_FALSE(h.surface(i).isVisible()) << "a hidden overlay stays hidden";
+    }
+}
+
+float plus(float v, double d) { return static_cast<float>(static_cast<double>(v) + d); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, OpacitySteps,
+    ::testing::Values(Step{"up095", 0.95f, true, 1.0f}, Step{"up100", 1.0f, true, 1.0f},
+                      Step{"up080", 0.8f, true, plus(0.8f, 0.1)}, Step{"up090", 0.9f, true, plus(0.9f, 0.1)},
+                      // The slider may store values below the hotkeys' band; raising does not clamp them up.
+                      Step{"upFromLow", 0.05f, true, plus(0.05f, 0.1)}, Step{"down025", 0.25f, false, 0.2f},
+                      Step{"down020", 0.2f, false, 0.2f}, Step{"down030", 0.3f, false, plus(0.3f, -0.1)},
+                      Step{"down080", 0.8f, false, plus(0.8f, -0.1)}, Step{"downFromLow", 0.05f, false, 0.2f}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(Opacity, RepeatedStepsStayInsideTheBand) {
+    Running h;
+    for (int i = 0; i < 20; ++i) h.c().increaseOpacity();
+    EXPECT_EQ(h.storedOpacity(), 1.0f);
+    for (int i = 0; i < 20; ++i) h.c().decreaseOpacity();
+    EXPECT_EQ(h.storedOpacity(), 0.2f);
+}
+
+TEST(Opacity, DuringSelectionOnlyTheStoredValueAndTheSliderChange) {
+    Running h;
+    h.c().setMouseInput();
+    int posted = 0;
+    h.desk.notifications.addObserver(notification::updateSettingsOpacity, [&] { ++posted; });
+    h.desk.log.clear();
+    h.c().increaseOpacity();
+    EXPECT_EQ(h.storedOpacity(), plus(0.8f, 0.1));
+    EXPECT_EQ(posted, 1);
+    EXPECT_EQ(h.view(0).overlayOpacity(), kSelectionOpacity);
+    EXPECT_FALSE(h.desk.log.contains("updating opacity..."));
+    // The stored value arrives when the drag ends.
+    h.event(EventType::LeftMouseDown, 100, 100);
+    h.event(EventType::LeftMouseUp, 200, 200);
+    EXPECT_EQ(h.view(0).overlayOpacity(), plus(0.8f, 0.1));
+}
+
+TEST(Opacity, SettingsSliderNotificationReappliesTheStoredValue) {
+    Running h;
+    h.c().setUpWindowsForRect({0, 0, 100, 100});
+    h.setOpacity(0.45f);
+    h.desk.notifications.post(notification::opacityChange);
+    EXPECT_EQ(h.view(0).overlayOpacity(), 0.45f);
+    EXPECT_EQ(h.surface(0).pixel(500, 500).a, toRgba(Color::black(static_cast<double>(0.45f))).a);
+}
+
+TEST(Opacity, StepWhileHiddenShowsAtTheNextOverlay) {
+    Running h;
+    h.setOpacity(0.5f);
+    h.c().increaseOpacity();
+    h.c().setUpWindowsForRect({0, 0, 100, 100});
+    EXPECT_EQ(h.surface(0).pixel(500, 500).a, toRgba(Color::black(static_cast<double>(plus(0.5f, 0.1)))).a);
+}
+
+} // namespace
+} // namespace dimwell::test

@@ -1,0 +1,175 @@
+// The mask view's picture, read back pixel by pixel: veil, hole, crosshair.
+
+#include "app/Preferences.h"
+#include "mask/CustomWindow.h"
+#include "platform/sim/SimDefaults.h"
+#include "platform/sim/SimWindowFactory.h"
+
+#include <gtest/gtest.h>
+
+namespace dimwell {
+namespace {
+
+constexpr Rgba kClear{0, 0, 0, 0};
+constexpr Rgba kYellow{255, 255, 0, 255};
+Rgba veil(float alpha) { return toRgba(Color::black(static_cast<double>(alpha))); }
+
+struct MaskDrawing : ::testing::Test {
+    SimDefaults prefs;
+    SimWindowFactory factory;
+    std::unique_ptr<CustomWindow> window;
+    SimMaskSurface* surface = nullptr;
+
+    void make(float storedOpacity = 0.8f) {
+        setFloat(prefs, prefkey::opacity, storedOpacity);
+        window = CustomWindow::initWithContentRect({1000, 500, 200, 100}, factory, prefs);
+        ASSERT_TRUE(window);
+        surface = factory.live().back();
+    }
+    void SetUp() override { make(); }
+    CustomView& view() { return window->customView(); }
+    Rgba px(int x, int y) { return surface->pixel(x, y); }
+    long count(Rgba c) { return surface->canvas().countPixels(c); }
+};
+
+struct VeilOpacity : MaskDrawing, ::testing::WithParamInterface<float> {};
+
+TEST_P(VeilOpacity, EveryPixelTakesTheVeilExactly) {
+    view().setOverlayOpacity(GetParam());
+    window->display();
+    EXPECT_EQ(count(veil(GetParam())), 200 * 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(Alphas, VeilOpacity, ::testing::Values(0.0f, 0.2f, 0.5f, 0.8f, 1.0f));
+
+TEST_F(MaskDrawing, HoleIsFullyClearAndExact) {
+    view().setMyRect({20, 10, 50, 30});
+    window->display();
+    EXPECT_EQ(count(kClear), 50 * 30);
+    EXPECT_EQ(px(20, 10), kClear);
+    EXPECT_EQ(px(69, 39), kClear);
+    EXPECT_EQ(px(19, 10), veil(0.8f));
+    EXPECT_EQ(px(70, 39), veil(0.8f));
+    EXPECT_EQ(px(20, 40), veil(0.8f));
+    EXPECT_EQ(px(20, 9), veil(0.8f));
+}
+
+// Fills copy: a second paint at a lower opacity must not darken what was there,
+// and a hole that moved leaves no clear trace behind.
+TEST_F(MaskDrawing, RepaintReplacesRatherThanBlends) {
+    view().setMyRect({0, 0, 10, 10});
+    window->display();
+    view().setOverlayOpacity(0.3f);
+    view().setMyRect({100, 50, 10, 10});
+    window->display();
+    EXPECT_EQ(px(5, 5), veil(0.3f));
+    EXPECT_EQ(px(105, 55), kClear);
+    EXPECT_EQ(count(veil(0.3f)), 200 * 100 - 100);
+}
+
+TEST_F(MaskDrawing, EmptyHoleLeavesTheWholeWindowVeiled) {
+    for (const Rect hole : {Rect{}, Rect{50, 50, 0, 20}, Rect{50, 50, 20, 0}}) {
+        view().setMyRect(hole);
+        window->display();
+        EXPECT_EQ(count(veil(0.8f)), 200 * 100);
+    }
+}
+
+TEST_F(MaskDrawing, HoleReachingBeyondTheWindowIsClippedToIt) {
+    view().setMyRect({-140, 10, 300, 20});
+    window->display();
+    EXPECT_EQ(count(kClear), 160 * 20);
+}
+
+TEST_F(MaskDrawing, CrosshairRunsThroughTheHoleAcrossTheWholeWindow) {
+    view().setMyRect({20, 10, 50, 30});
+    view().setOverlay(true);
+    view().setMousePosition({40, 20});
+    window->display();
+    // Vertical line two points wide: columns 39 and 40, bottom to top.
+    for (int y : {0, 15, 99}) {
+        EXPECT_EQ(px(39, y), kYellow) << y;
+        EXPECT_EQ(px(40, y), kYellow) << y;
+    }
+    for (int x : {0, 30, 199}) {
+        EXPECT_EQ(px(x, 19), kYellow) << x;
+        EXPECT_EQ(px(x, 20), kYellow) << x;
+    }
+    EXPECT_EQ(px(38, 15), kClear);
+    EXPECT_EQ(px(41, 15), kClear);
+    EXPECT_EQ(px(38, 60), veil(0.8f));
+    EXPECT_EQ(count(kYellow), 2 * 100 + 2 * 200 - 4);
+}
+
+TEST_F(MaskDrawing, CrosshairBlendsOverWhatIsThere) {
+    view().setMyRect({0, 0, 100, 100});
+    view().setOverlay(true);
+    view().setMousePosition({150, 50});
+    view().setCrossColor({1.0, 0.0, 0.0, 0.5});
+    window->display();
+    // Over the clear hole: the line's own alpha. Over the 0.8 veil: 0.5 + 0.8 * 0.5.
+    EXPECT_EQ(px(50, 50).a, 128);
+    EXPECT_EQ(px(150, 80).a, 230);
+    EXPECT_EQ(px(150, 80).r, 142);
+}
+
+TEST_F(MaskDrawing, NoCrosshairWithoutOverlay) {
+    view().setMousePosition({40, 20});
+    window->display();
+    EXPECT_EQ(count(kYellow), 0);
+}
+
+TEST_F(MaskDrawing, NewCrossColorShowsAtTheNextPaint) {
+    view().setOverlay(true);
+    view().setMousePosition({40, 20});
+    window->setCrossColor({0.0, 0.0, 1.0, 1.0});
+    EXPECT_EQ(count(kYellow), 200 * 100 - 200 * 100) << "nothing painted yet";
+    window->display();
+    EXPECT_EQ(px(40, 60), (Rgba{0, 0, 255, 255}));
+}
+
+// ---- initial state -----------------------------------------------------------
+
+struct InitialOpacity {
+    std::optional<float> stored;
+    float expected;
+};
+
+struct ViewInitialState : MaskDrawing, ::testing::WithParamInterface<InitialOpacity> {};
+
+TEST_P(ViewInitialState, StoredOpacityOrHalfWhenUnset) {
+    SimDefaults fresh;
+    if (GetParam().stored) setFloat(fresh, prefkey::opacity, *GetParam().stored);
+    auto w = CustomWindow::initWithContentRect({0, 0, 10, 10}, factory, fresh);
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->customView().overlayOpacity(), GetParam().expected);
+    EXPECT_FALSE(w->customView().overlay());
+    EXPECT_TRUE(w->customView().myRect().isZero());
+    EXPECT_EQ(w->customView().crossColor(), Color::yellow());
+    EXPECT_EQ(w->customView().frame(), (Rect{0, 0, 10, 10}));
+    EXPECT_FALSE(w->canBecomeKeyWindow());
+}
+
+INSTANTIATE_TEST_SUITE_P(Stored, ViewInitialState,
+                         ::testing::Values(InitialOpacity{std::nullopt, 0.5f}, InitialOpacity{0.0f, 0.5f},
+                                           InitialOpacity{0.3f, 0.3f}, InitialOpacity{1.0f, 1.0f}));
+
+TEST_F(MaskDrawing, StoredZeroIsUsedUnchangedByReleaseDragAndResetAlpha) {
+    setFloat(prefs, prefkey::opacity, 0.0f);
+    view().setOverlayOpacity(0.5f);
+    window->resetAlpha();
+    EXPECT_EQ(view().overlayOpacity(), 0.0f);
+    view().setOverlayOpacity(0.5f);
+    window->startDrag({1010, 510});
+    window->releaseDrag();
+    EXPECT_EQ(view().overlayOpacity(), 0.0f);
+    EXPECT_EQ(count(kClear), 200 * 100);
+}
+
+TEST_F(MaskDrawing, RefusedSurfaceGivesNoWindow) {
+    factory.refuseNext(1);
+    EXPECT_EQ(CustomWindow::initWithContentRect({0, 0, 10, 10}, factory, prefs), nullptr);
+}
+
+} // namespace
+} // namespace dimwell
