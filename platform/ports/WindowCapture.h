@@ -1,5 +1,5 @@
 #pragma once
-// A picture of one window's own content, as 8-bit gray.
+// A picture of one window's own content, as pattern mode reads it.
 
 #include "pattern/GrayBitmap.h"
 
@@ -9,14 +9,16 @@
 namespace dimwell {
 
 struct CapturedWindow {
-    GrayBitmap bitmap;            ///< first row = the window's bottom row
-    double pixelsPerPoint = 1.0;  ///< more than 1 on scaled displays
+    GrayBitmap bitmap;            ///< the window as the user sees it, first row its bottom row
+    double pixelsPerPoint = 1.0;  ///< capture pixels per point of the window's bounds
 };
 
 class WindowCapture {
 public:
     virtual ~WindowCapture() = default;
-    /// The window alone, without what covers it; nothing when it cannot be captured.
+    /// The window named by its window-list number, alone: no window in front of it,
+    /// no overlay. Nothing when the window cannot be captured (it vanished, it is
+    /// not mapped, the server refused).
     virtual std::optional<CapturedWindow> captureGray(std::uint32_t windowNumber) = 0;
 };
 

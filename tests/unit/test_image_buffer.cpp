@@ -1,0 +1,156 @@
+// The pixel store of pattern detection: row table, ownership, the wrapper, and
+// the ways a captured bitmap becomes a buffer.
+
+#include "pattern/BitmapImage.h"
+#include "pattern/Image.h"
+#include "pattern/Luminance.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace dimwell {
+namespace {
+
+GrayBitmap counting(std::int32_t wide, std::int32_t high) {
+    GrayBitmap b(wide, high);
+    for (std::size_t i = 0; i < b.bytes.size(); ++i) {
+        b.bytes[i] = std::uint8_t(i);
+    }
+    return b;
+}
+
+TEST(ImageBuffer, RowTableAddressesRowsOfWidthBytes) {
+    const std::vector<std::uint8_t> pixels{0, 1, 2, 3, 4, 5};
+    Image image;
+    borrowPixels(image, pixels.data(), 3, 2);
+    ASSERT_NE(image.rows, nullptr);
+    EXPECT_EQ(image.rows[0], pixels.data());
+    EXPECT_EQ(image.rows[1], pixels.data() + 3);
+    EXPECT_EQ(image.rows[1][2], 5);
+}
+
+TEST(ImageBuffer, DestroyingABorrowingRecordKeepsThePixels) {
+    std::vector<std::uint8_t> pixels{7, 8, 9, 10};
+    Image image;
+    borrowPixels(image, pixels.data(), 2, 2);
+    destroyImage(image);
+    EXPECT_EQ(image.rows, nullptr);
+    EXPECT_EQ(image.data, nullptr);
+    EXPECT_EQ(pixels, (std::vector<std::uint8_t>{7, 8, 9, 10}));
+    destroyImage(image);   // a second destruction frees nothing twice
+}
+
+TEST(ImageBuffer, EmptyBufferHasAnEmptyRowTable) {
+    Image image;
+    setupRows(image);
+    EXPECT_EQ(image.width, 0);
+    EXPECT_EQ(image.height, 0);
+    EXPECT_EQ(image.data, nullptr);
+}
+
+TEST(ImageWrapper, WithoutOwnershipLeavesTheRecordToTheCaller) {
+    const std::vector<std::uint8_t> pixels{1, 2, 3, 4};
+    Image image;
+    borrowPixels(image, pixels.data(), 2, 2);
+    {
+        const auto wrapper = ImageWrapper::imageWithCPPImage(&image, false);
+        EXPECT_EQ(wrapper->image(), &image);
+        EXPECT_FALSE(wrapper->ownsImage());
+    }
+    ASSERT_NE(image.rows, nullptr);
+    EXPECT_EQ(image.rows[1][1], 4);
+}
+
+TEST(ImageWrapper, OwningWrapperTakesTheRecord) {
+    auto image = std::make_unique<Image>();
+    imageFromBitmap(*image, counting(4, 3), 4, 3);
+    const Image* raw = image.get();
+    const auto wrapper = ImageWrapper::imageWithCPPImage(std::move(image));
+    EXPECT_EQ(wrapper->image(), raw);
+    EXPECT_TRUE(wrapper->ownsImage());
+    // Destroying the wrapper frees record, row table and pixels: the leak and
+    // address checks of the sanitizer build watch this.
+}
+
+TEST(ImageWrapper, GivingUpOwnershipBeforeReleaseKeepsTheRecord) {
+    auto wrapper = ImageWrapper::imageWithCPPImage(std::make_unique<Image>());
+    std::unique_ptr<Image> kept(wrapper->image());
+    wrapper->setOwnsImage(false);
+    wrapper.reset();
+    EXPECT_EQ(kept->width, 0);
+}
+
+TEST(ImageWrapper, NullImageIsReleasedWithoutTouchingAnything) {
+    const auto wrapper = ImageWrapper::imageWithCPPImage(nullptr, true);
+    EXPECT_EQ(wrapper->image(), nullptr);
+}
+
+TEST(BitmapImage, CopyKeepsTheBitmapsRowOrder) {
+    const GrayBitmap bitmap = counting(5, 4);
+    const auto wrapper = wrappedImageFromBitmap(bitmap, 5, 4);
+    const Image& image = *wrapper->image();
+    EXPECT_TRUE(image.owns);
+    EXPECT_NE(image.data, bitmap.bytes.data());
+    for (std::int32_t r = 0; r < 4; ++r) {
+        for (std::int32_t c = 0; c < 5; ++c) {
+            EXPECT_EQ(image.rows[r][c], bitmap.at(c, r));
+        }
+    }
+}
+
+TEST(BitmapImage, OtherSizesAreScaledToFill) {
+    GrayBitmap bitmap(2, 2);
+    bitmap.at(0, 0) = 10;
+    bitmap.at(1, 0) = 20;
+    bitmap.at(0, 1) = 30;
+    bitmap.at(1, 1) = 40;
+    const auto wrapper = wrappedImageFromBitmap(bitmap, 4, 4);
+    const Image& image = *wrapper->image();
+    EXPECT_EQ(image.rows[0][0], 10);
+    EXPECT_EQ(image.rows[1][3], 20);
+    EXPECT_EQ(image.rows[2][1], 30);
+    EXPECT_EQ(image.rows[3][3], 40);
+}
+
+TEST(BitmapImage, ViewPointsIntoTheBitmapWithoutOwningIt) {
+    const GrayBitmap bitmap = counting(6, 3);
+    const auto wrapper = wrappedImageViewOfBitmap(bitmap);
+    const Image& image = *wrapper->image();
+    EXPECT_FALSE(image.owns);
+    EXPECT_EQ(image.data, bitmap.bytes.data());
+    EXPECT_EQ(image.rows[2][5], bitmap.at(5, 2));
+}
+
+TEST(BitmapImage, MalformedBitmapGivesAnEmptyView) {
+    GrayBitmap bitmap(4, 4);
+    bitmap.bytes.resize(10);
+    const auto wrapper = wrappedImageViewOfBitmap(bitmap);
+    EXPECT_EQ(wrapper->image()->width, 0);
+    EXPECT_EQ(wrapper->image()->height, 0);
+}
+
+TEST(Luminance, GrayStaysGrayAndPrimariesWeighAsRec601) {
+    for (std::uint32_t v = 0; v < 256; ++v) {
+        ASSERT_EQ(grayLevel(v, v, v), v);
+    }
+    EXPECT_EQ(grayLevel(255, 0, 0), 76);
+    EXPECT_EQ(grayLevel(0, 255, 0), 150);
+    EXPECT_EQ(grayLevel(0, 0, 255), 29);
+}
+
+TEST(Luminance, RowReadsChannelsWhereTheLayoutSays) {
+    const std::uint32_t pixels[2] = {0x00ff0000u, 0x000000ffu};
+    std::uint8_t out[2] = {};
+    grayRow(pixels, 2, ChannelShifts{}, out);
+    EXPECT_EQ(out[0], 76);
+    EXPECT_EQ(out[1], 29);
+    grayRow(pixels, 2, ChannelShifts{0, 8, 16}, out);   // red and blue swapped
+    EXPECT_EQ(out[0], 29);
+    EXPECT_EQ(out[1], 76);
+}
+
+} // namespace
+} // namespace dimwell
