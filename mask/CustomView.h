@@ -5,8 +5,6 @@
 #include "common/Geometry.h"
 #include "platform/ports/MaskSurface.h"
 
-#include <atomic>
-
 namespace dimwell {
 
 class Defaults;
@@ -26,9 +24,10 @@ public:
     /// Veil copied over `area`, hole cleared, crosshair blended on top.
     void drawRect(Canvas& canvas, const Rect& area) const;
 
-    // The hole is read whole by the click-out test while drags write it.
-    Rect myRect() const { return myRect_.load(); }
-    void setMyRect(const Rect& rect) { myRect_.store(rect); }
+    // The hole is always read and written whole; every caller is on the main
+    // thread, so a plain copy is never torn.
+    Rect myRect() const { return myRect_; }
+    void setMyRect(const Rect& rect) { myRect_ = rect; }
     bool overlay() const { return overlay_; }
     void setOverlay(bool on) { overlay_ = on; }
     Point mousePosition() const { return mousePosition_; }
@@ -47,7 +46,7 @@ public:
 
 private:
     Rect frame_;
-    std::atomic<Rect> myRect_{Rect{}};
+    Rect myRect_;
     bool overlay_ = false;
     Point mousePosition_;
     CustomViewDelegate* viewDelegate_ = nullptr;
