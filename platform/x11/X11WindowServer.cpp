@@ -1,0 +1,28 @@
+#include "platform/x11/X11WindowServer.h"
+
+#include "platform/x11/ScreenSpace.h"
+#include "platform/x11/WindowStack.h"
+
+namespace dimwell::x11 {
+
+X11WindowServer::X11WindowServer(std::shared_ptr<const WindowStack> stack) : stack_(std::move(stack)) {}
+
+std::vector<WindowInfo> X11WindowServer::onScreenWindows() const {
+    if (!stack_) {
+        return {};
+    }
+    const ScreenSpace space = ScreenSpace::current();
+    std::vector<WindowInfo> list;
+    for (const StackedWindow& w : stack_->frontToBack()) {
+        WindowInfo info;
+        info.ownerPid = w.pid;
+        info.bounds = space.rootToTopLeft(w.bounds);
+        info.layer = w.layer;
+        info.ownerName = w.ownerName;
+        info.windowNumber = w.client;
+        list.push_back(std::move(info));
+    }
+    return list;
+}
+
+} // namespace dimwell::x11
