@@ -9,7 +9,7 @@ build=(cmake g++ make pkg-config
   libxcb-res0-dev libxcb-keysyms1-dev libxcb-composite0-dev libxcb-xtest0-dev
   libxcb-ewmh-dev libxcb-icccm4-dev libxcb-image0-dev libxcb-util-dev libxcb-shm0-dev
   libatspi2.0-dev libplist-dev libpng-dev)
-desktop=(xserver-xorg-core xserver-xorg-video-dummy xvfb x11-xserver-utils x11-utils
+desktop=(python3 xserver-xorg-core xserver-xorg-video-dummy xvfb x11-xserver-utils x11-utils
   openbox picom xdotool imagemagick x11-apps xterm tint2
   at-spi2-core dbus dbus-x11 fonts-dejavu-core)
 tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)

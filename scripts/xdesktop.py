@@ -595,12 +595,32 @@ EndSection
             raise DesktopError("openbox is not installed: run scripts/install-deps.sh run")
         proc = self.spawn([binary, "--sm-disable"], name="openbox")
 
-        def ready():
+        def check():
             if proc.poll() is not None:
                 self._fail(f"openbox exited with status {proc.returncode}", self.log_path("openbox"))
+
+        def announced():
+            check()
             with xwire.Connection(self.display) as c:
                 return bool(c.get_cardinal(c.root, "_NET_SUPPORTING_WM_CHECK"))
-        self.wait_for(ready, HELPER_TIMEOUT, "openbox")
+        self.wait_for(announced, HELPER_TIMEOUT, "openbox")
+        # openbox announces itself before it handles map requests, and drops the ones
+        # that come in between: wait until it frames a window of our own (asking again
+        # while it does not), so that the first client of a test is never left unmapped.
+        with xwire.Connection(self.display) as c:
+            probe = c.create_window(0, 0, 16, 16, "xdesktop window manager probe")
+            asked = [0.0]
+
+            def framed():
+                check()
+                if c.is_viewable(probe) and c.parent(probe) != c.root:
+                    return True
+                if time.monotonic() - asked[0] > 0.25:
+                    c.map_window(probe)
+                    asked[0] = time.monotonic()
+                return False
+            self.wait_for(framed, HELPER_TIMEOUT, "openbox managing windows", interval=0.01)
+            c.destroy_window(probe)
 
     def _start_picom(self):
         binary = shutil.which("picom")
@@ -902,6 +922,7 @@ EndSection
         popen = self.spawn(cmd, name="probe", stdout=subprocess.PIPE)
         ready, _, _ = select.select([popen.stdout], [], [], HELPER_TIMEOUT)
         line = popen.stdout.readline().strip() if ready else b""
+        popen.stdout.close()
         if not line.isdigit():
             self.terminate(popen)
             raise DesktopError(f"the probe window did not appear, see {self.log_path('probe')}")
@@ -977,6 +998,10 @@ def _cmd_run(args):
 
 def _cmd_demo(args):
     import demo
+    problem = demo.missing_program(args.binary)
+    if problem:
+        print(f"xdesktop: {problem}", file=sys.stderr)
+        return 1
     with _desktop_from(args) as desktop:
         return demo.play(desktop, binary=args.binary, out=args.out)
 

@@ -23,7 +23,10 @@ import zlib
 # Core request opcodes used here.
 CREATE_WINDOW = 1
 CHANGE_WINDOW_ATTRIBUTES = 2
+GET_WINDOW_ATTRIBUTES = 3
+DESTROY_WINDOW = 4
 MAP_WINDOW = 8
+QUERY_TREE = 15
 INTERN_ATOM = 16
 CHANGE_PROPERTY = 18
 GET_PROPERTY = 20
@@ -298,6 +301,30 @@ class Connection:
                 rgb[i * 3 + 1] = (p & green) >> gs
                 rgb[i * 3 + 2] = (p & blue) >> bs
         return Image(width, height, bytes(rgb))
+
+    def is_viewable(self, window):
+        packet = self.reply(self.send(GET_WINDOW_ATTRIBUTES, 0, struct.pack("<I", window)))
+        return packet[26] == 2  # map state IsViewable
+
+    def parent(self, window):
+        return struct.unpack_from("<I", self.reply(self.send(QUERY_TREE, 0, struct.pack("<I", window))), 12)[0]
+
+    def create_window(self, x, y, width, height, title=None):
+        """An ordinary top-level window, for the window manager to frame."""
+        window = self.new_id()
+        self.send(CREATE_WINDOW, 0, struct.pack("<IIhhHHHHIII", window, self.root, x, y, width, height,
+                                                0, 1, 0, 0x2, 0))
+        if title:
+            raw = title.encode()
+            self.change_property(window, ATOM_WM_NAME, ATOM_STRING, 8, raw, len(raw))
+        return window
+
+    def map_window(self, window):
+        self.send(MAP_WINDOW, 0, struct.pack("<I", window))
+
+    def destroy_window(self, window):
+        self.send(DESTROY_WINDOW, 0, struct.pack("<I", window))
+        self.sync()
 
     def argb_visual(self):
         for vid, (depth, vclass, red, green, blue) in self.visuals.items():
