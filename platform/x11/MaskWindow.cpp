@@ -1,0 +1,351 @@
+#include "platform/x11/MaskWindow.h"
+
+#include "platform/x11/MaskStacking.h"
+#include "platform/x11/QtCanvas.h"
+#include "platform/x11/ScreenSpace.h"
+#include "platform/x11/X11Displays.h"
+#include "platform/x11/XcbUtil.h"
+
+#include <QGuiApplication>
+#include <QMetaObject>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+
+#include <xcb/shape.h>
+
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+namespace dimwell::x11 {
+
+class MaskWidget : public QWidget {
+public:
+    explicit MaskWidget(MaskWindow* owner)
+        : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                               Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus |
+                               Qt::NoDropShadowWindowHint),
+          owner_(owner) {}
+
+    MaskWindow* owner() const { return owner_; }
+    /// The window is closing: nothing may reach the mask window any more.
+    void detach() { owner_ = nullptr; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (owner_) {
+            owner_->paint(*this, event->region());
+        }
+    }
+
+private:
+    MaskWindow* owner_;
+};
+
+namespace {
+
+void setProperty32(xcb_connection_t* c, xcb_window_t w, const char* name, xcb_atom_t type,
+                   const std::vector<std::uint32_t>& values) {
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, internAtom(name), type, 32,
+                        static_cast<std::uint32_t>(values.size()), values.data());
+}
+
+/// The screen showing most of `rootRect`; its pixel ratio scales the window.
+QScreen* screenFor(const QRect& rootRect) {
+    QScreen* best = QGuiApplication::primaryScreen();
+    qint64 bestArea = 0;
+    for (QScreen* s : QGuiApplication::screens()) {
+        const QRect overlap = ScreenSpace::nativeGeometry(s).intersected(rootRect);
+        const qint64 area = qint64(overlap.width()) * overlap.height();
+        if (area > bestArea) {
+            best = s;
+            bestArea = area;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+// --- MaskContext ---------------------------------------------------------------
+
+MaskContext::MaskContext(LogSink& log) : log_(log), stacking_(std::make_unique<MaskStacking>()) {
+    if (xcb_connection_t* c = xcbConnection()) {
+        const xcb_query_extension_reply_t* shape = xcb_get_extension_data(c, &xcb_shape_id);
+        hasShape_ = shape && shape->present;
+    }
+    if (!hasShape_) {
+        log_("the X server has no SHAPE extension: the veil cannot let clicks through");
+    }
+}
+
+MaskContext::~MaskContext() = default;
+
+bool MaskContext::checkCompositor() {
+    compositor_ = compositorRunning();
+    if (!compositor_ && !warned_) {
+        log_("no compositor: the veil will be opaque; dimming needs a compositing manager");
+    }
+    warned_ = !compositor_;
+    return compositor_;
+}
+
+// --- MaskWindow ----------------------------------------------------------------
+
+MaskWindow::MaskWindow(const Rect& frame, const QRect& rootRect, SurfacePainter& painter, MaskContext& context)
+    : frame_(frame), rootRect_(rootRect), painter_(&painter), context_(context) {
+    auto* widget = new MaskWidget(this);
+    widget_ = widget;
+    widget->setAttribute(Qt::WA_TranslucentBackground);
+    widget->setAttribute(Qt::WA_ShowWithoutActivating);
+    widget->setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    widget->setWindowTitle(QStringLiteral("Dimwell"));
+
+    // One point is one X pixel; Qt lays windows out in its own logical pixels.
+    QScreen* screen = screenFor(rootRect);
+    const QRect native = ScreenSpace::nativeGeometry(screen);
+    const qreal ratio = screen->devicePixelRatio();
+    logicalPerPoint_ = 1.0 / ratio;
+    const QPoint offset = rootRect.topLeft() - native.topLeft();
+    widget->setScreen(screen);
+    widget->setGeometry(QRect(screen->geometry().topLeft() + QPoint(qRound(offset.x() / ratio), qRound(offset.y() / ratio)),
+                              QSize(qRound(rootRect.width() / ratio), qRound(rootRect.height() / ratio))));
+    widget->winId();
+    prepareNativeWindow();
+}
+
+MaskWindow::~MaskWindow() { close(); }
+
+xcb_window_t MaskWindow::windowId() const {
+    return widget_ && !closed_ ? static_cast<xcb_window_t>(widget_->winId()) : xcb_window_t{XCB_WINDOW_NONE};
+}
+
+void MaskWindow::prepareNativeWindow() {
+    xcb_connection_t* c = xcbConnection();
+    const xcb_window_t w = windowId();
+    if (!c || w == XCB_WINDOW_NONE) {
+        return;
+    }
+    static const char wmClass[] = "Dimwell\0Dimwell";
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass, wmClass);
+    setProperty32(c, w, "_NET_WM_PID", XCB_ATOM_CARDINAL, {static_cast<std::uint32_t>(getpid())});
+    setProperty32(c, w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {internAtom("_NET_WM_WINDOW_TYPE_NOTIFICATION")});
+    // 2: never unredirect this window; a full-screen veil must stay blended.
+    setProperty32(c, w, "_NET_WM_BYPASS_COMPOSITOR", XCB_ATOM_CARDINAL, {2});
+    setIgnoresMouseEvents(ignoresMouse_);
+}
+
+void MaskWindow::orderFront() {
+    if (closed_) {
+        return;
+    }
+    wanted_ = true;
+    applyVisibility();
+    widget_->raise();
+}
+
+void MaskWindow::orderOut() {
+    if (closed_ || !wanted_) {
+        return;
+    }
+    wanted_ = false;
+    if (visibilityPending_) {
+        return;
+    }
+    visibilityPending_ = true;
+    // Unmapping waits for the end of this pass of the event loop: a new hole
+    // orders every window out and the touched ones straight back in.
+    QMetaObject::invokeMethod(
+        widget_.data(),
+        [w = widget_.data()] {
+            if (MaskWindow* owner = static_cast<MaskWidget*>(w)->owner()) {
+                owner->applyVisibility();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void MaskWindow::applyVisibility() {
+    visibilityPending_ = false;
+    if (closed_ || !widget_) {
+        return;
+    }
+    if (wanted_ && !mapped_) {
+        context_.checkCompositor();
+        RecordingCanvas recording;
+        painter_->draw(recording, {0.0, 0.0, frame_.width, frame_.height});
+        picture_ = recording.ops();
+        updateBoundingShape();
+        widget_->show();
+        mapped_ = true;
+        prepareNativeWindow();
+    } else if (!wanted_ && mapped_) {
+        widget_->hide();
+        mapped_ = false;
+    }
+    if (mapped_ && shielding_) {
+        context_.stacking().add(windowId());
+    } else {
+        context_.stacking().remove(windowId());
+    }
+}
+
+void MaskWindow::close() {
+    if (closed_) {
+        return;
+    }
+    if (widget_) {
+        context_.stacking().remove(static_cast<xcb_window_t>(widget_->winId()));
+        widget_->detach();
+        widget_->hide();
+        // Later, not now: the close may come from inside one of the widget's own events.
+        widget_->deleteLater();
+    }
+    closed_ = true;
+    wanted_ = mapped_ = false;
+    painter_ = nullptr;
+}
+
+void MaskWindow::setShieldingLevel() {
+    shielding_ = true;
+    applyVisibility();
+}
+
+void MaskWindow::setIgnoresMouseEvents(bool ignores) {
+    ignoresMouse_ = ignores;
+    xcb_connection_t* c = xcbConnection();
+    const xcb_window_t w = windowId();
+    if (!c || w == XCB_WINDOW_NONE || !context_.hasShape()) {
+        return;
+    }
+    if (ignores) {
+        // No rectangles: the input region is empty and the pointer falls through.
+        xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, w, 0, 0, 0, nullptr);
+    } else {
+        xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, w, 0, 0, XCB_PIXMAP_NONE);
+    }
+    xcb_flush(c);
+}
+
+void MaskWindow::setCollectionBehavior(CollectionBehavior /*behavior*/) {
+    // Override-redirect windows already belong to every workspace and to no
+    // window list: transient and stationary need nothing more.
+}
+
+QRegion MaskWindow::toWidget(const Rect& local) const {
+    const QRectF r(local.x * logicalPerPoint_, (frame_.height - local.y - local.height) * logicalPerPoint_,
+                   local.width * logicalPerPoint_, local.height * logicalPerPoint_);
+    return QRegion(r.toAlignedRect());
+}
+
+QRegion MaskWindow::changes() {
+    RecordingCanvas recording;
+    painter_->draw(recording, {0.0, 0.0, frame_.width, frame_.height});
+    QRegion region;
+    for (const Rect& r : damageBetween(picture_, recording.ops(), {0.0, 0.0, frame_.width, frame_.height})) {
+        region += toWidget(r);
+    }
+    picture_ = recording.ops();
+    return region;
+}
+
+void MaskWindow::display() {
+    if (closed_) {
+        return;
+    }
+    const QRegion dirty = changes();
+    updateBoundingShape();
+    if (mapped_ && !dirty.isEmpty()) {
+        widget_->repaint(dirty);
+    }
+}
+
+void MaskWindow::setNeedsDisplay() {
+    if (closed_) {
+        return;
+    }
+    const QRegion dirty = changes();
+    updateBoundingShape();
+    if (mapped_ && !dirty.isEmpty()) {
+        widget_->update(dirty);
+    }
+}
+
+void MaskWindow::paint(QWidget& widget, const QRegion& region) {
+    if (!painter_) {
+        return;
+    }
+    QPainter p(&widget);
+    QtCanvas canvas(p, frame_.height, logicalPerPoint_);
+    const double pointsPerLogical = 1.0 / logicalPerPoint_;
+    for (const QRect& r : region) {
+        p.setClipRect(r);
+        const Rect area{r.x() * pointsPerLogical, frame_.height - (r.y() + r.height()) * pointsPerLogical,
+                        r.width() * pointsPerLogical, r.height() * pointsPerLogical};
+        painter_->draw(canvas, area);
+    }
+}
+
+void MaskWindow::updateBoundingShape() {
+    xcb_connection_t* c = xcbConnection();
+    const xcb_window_t w = windowId();
+    if (!c || w == XCB_WINDOW_NONE || !context_.hasShape()) {
+        return;
+    }
+    if (context_.compositor()) {
+        if (boundingShape_) {
+            xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, w, 0, 0, XCB_PIXMAP_NONE);
+            boundingShape_.reset();
+        }
+        return;
+    }
+    // Without a compositor the alpha channel is ignored and the hole would show
+    // black: cut the fully transparent areas out of the window instead, so the
+    // desktop shows through them.
+    const int width = rootRect_.width();
+    const int height = rootRect_.height();
+    QRegion clear;
+    for (const PaintOp& op : picture_) {
+        if (op.kind != PaintOp::Kind::Fill || op.rect.isEmpty()) {
+            continue;
+        }
+        const QRect r = QRectF(op.rect.x, frame_.height - op.rect.y - op.rect.height, op.rect.width, op.rect.height)
+                            .toAlignedRect();
+        if (op.color.alpha <= 0.0) {
+            clear += r;
+        } else {
+            clear -= r;
+        }
+    }
+    const QRegion shape = QRegion(0, 0, width, height) - clear;
+    if (boundingShape_ && *boundingShape_ == shape) {
+        return;
+    }
+    std::vector<xcb_rectangle_t> rects;
+    for (const QRect& r : shape) {
+        rects.push_back({static_cast<std::int16_t>(r.x()), static_cast<std::int16_t>(r.y()),
+                         static_cast<std::uint16_t>(r.width()), static_cast<std::uint16_t>(r.height())});
+    }
+    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, w, 0, 0,
+                         static_cast<std::uint32_t>(rects.size()), rects.data());
+    xcb_flush(c);
+    boundingShape_ = shape;
+}
+
+// --- X11WindowFactory ------------------------------------------------------------
+
+X11WindowFactory::X11WindowFactory(const X11Displays& displays, LogSink& log) : displays_(displays), context_(log) {}
+
+X11WindowFactory::~X11WindowFactory() = default;
+
+std::unique_ptr<MaskSurface> X11WindowFactory::createMaskSurface(const Rect& frame, SurfacePainter& painter) {
+    if (!xcbConnection() || frame.isEmpty()) {
+        return nullptr;
+    }
+    const Head& main = displays_.mainHead();
+    const ScreenSpace space(QRect(main.x, main.y, main.width, main.height));
+    return std::make_unique<MaskWindow>(frame, space.cocoaToRoot(frame), painter, context_);
+}
+
+} // namespace dimwell::x11

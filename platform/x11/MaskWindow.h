@@ -1,0 +1,120 @@
+#pragma once
+// The mask windows on X: one frameless, override-redirect, click-through,
+// per-pixel translucent Qt window per display, painted by the mask view.
+//
+// How the window operations map to X:
+// - shielding level: override-redirect windows stacked above everything, and put
+//   back on top whenever the window manager raises a frame (MaskStacking);
+// - order front / out: map and raise / unmap; an order out followed by an order
+//   front in the same pass of the event loop (every new hole does that) never
+//   reaches the screen, so the veil does not flicker;
+// - ignores mouse events: an empty XShape input region, so every click reaches
+//   the window below;
+// - collection behaviour: nothing to do; override-redirect windows show on every
+//   workspace and in no task list;
+// - close: the X window is destroyed, not kept hidden.
+
+#include "common/Log.h"
+#include "platform/ports/MaskSurface.h"
+#include "platform/x11/PaintRecording.h"
+
+#include <QPointer>
+#include <QRect>
+#include <QRegion>
+#include <QWidget>
+
+#include <xcb/xcb.h>
+
+#include <memory>
+#include <optional>
+
+namespace dimwell::x11 {
+
+class MaskStacking;
+class X11Displays;
+
+/// What the mask windows share: the compositor state and the stacking guard.
+class MaskContext {
+public:
+    explicit MaskContext(LogSink& log);
+    ~MaskContext();
+    MaskContext(const MaskContext&) = delete;
+    MaskContext& operator=(const MaskContext&) = delete;
+
+    MaskStacking& stacking() { return *stacking_; }
+    /// Whether translucency works; checked afresh, logged once when it does not.
+    bool checkCompositor();
+    bool compositor() const { return compositor_; }
+    bool hasShape() const { return hasShape_; }
+
+private:
+    Logger log_;
+    std::unique_ptr<MaskStacking> stacking_;
+    bool compositor_ = true;
+    bool warned_ = false;
+    bool hasShape_ = false;
+};
+
+class MaskWidget;
+
+class MaskWindow : public MaskSurface {
+public:
+    /// `frame`: Cocoa space; `rootRect`: the same area in root pixels.
+    MaskWindow(const Rect& frame, const QRect& rootRect, SurfacePainter& painter, MaskContext& context);
+    ~MaskWindow() override;
+    MaskWindow(const MaskWindow&) = delete;
+    MaskWindow& operator=(const MaskWindow&) = delete;
+
+    void orderFront() override;
+    void orderOut() override;
+    void close() override;
+    bool isVisible() const override { return wanted_; }
+    void setShieldingLevel() override;
+    void setIgnoresMouseEvents(bool ignores) override;
+    void setCollectionBehavior(CollectionBehavior behavior) override;
+    Rect frame() const override { return frame_; }
+    void display() override;
+    void setNeedsDisplay() override;
+
+    /// The X window, for tests; none once closed.
+    xcb_window_t windowId() const;
+    /// Paints `region` (widget coordinates); the widget's paint event calls it.
+    void paint(QWidget& widget, const QRegion& region);
+
+private:
+    void applyVisibility();
+    void prepareNativeWindow();
+    /// Records the picture now and returns where it differs from the last one.
+    QRegion changes();
+    QRegion toWidget(const Rect& local) const;
+    void updateBoundingShape();
+
+    Rect frame_;
+    QRect rootRect_;
+    SurfacePainter* painter_;
+    MaskContext& context_;
+    QPointer<MaskWidget> widget_;
+    double logicalPerPoint_ = 1.0;
+    bool wanted_ = false;
+    bool mapped_ = false;
+    bool shielding_ = false;
+    bool ignoresMouse_ = false;
+    bool closed_ = false;
+    bool visibilityPending_ = false;
+    std::vector<PaintOp> picture_;
+    std::optional<QRegion> boundingShape_;
+};
+
+/// Makes the mask windows; frames are placed with the displays' main display.
+class X11WindowFactory : public WindowFactory {
+public:
+    X11WindowFactory(const X11Displays& displays, LogSink& log);
+    ~X11WindowFactory() override;
+    std::unique_ptr<MaskSurface> createMaskSurface(const Rect& frame, SurfacePainter& painter) override;
+
+private:
+    const X11Displays& displays_;
+    MaskContext context_;
+};
+
+} // namespace dimwell::x11

@@ -1,0 +1,49 @@
+#include "platform/x11/X11Desktop.h"
+
+#include "platform/x11/MaskWindow.h"
+#include "platform/x11/NullPorts.h"
+#include "platform/x11/PlistBundle.h"
+#include "platform/x11/PlistDefaults.h"
+#include "platform/x11/StderrLog.h"
+#include "platform/x11/X11Displays.h"
+#include "platform/x11/X11Session.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+namespace dimwell::x11 {
+
+X11Desktop::X11Desktop() : X11Desktop(Options{{}, StderrLog::stderrWanted(), true}) {}
+
+X11Desktop::X11Desktop(const Options& options)
+    : log_(std::make_unique<StderrLog>(options.logToStderr, options.logToSyslog)),
+      defaults_(std::make_unique<PlistDefaults>(
+          options.defaultsPath.empty() ? PlistDefaults::defaultPath() : options.defaultsPath, *log_)),
+      bundle_(std::make_unique<PlistBundle>(*log_)),
+      displays_(std::make_unique<X11Displays>(*log_)),
+      windowFactory_(std::make_unique<X11WindowFactory>(*displays_, *log_)),
+      trust_(std::make_unique<X11Trust>()),
+      alerts_(std::make_unique<X11Alerts>()),
+      workspace_(std::make_unique<X11Workspace>(bundle_->processName(), *log_)),
+      hotkeys_(std::make_unique<NullHotkeys>()),
+      input_(std::make_unique<NullInput>()),
+      windowServer_(std::make_unique<NullWindowServer>()),
+      accessibility_(std::make_unique<NullAccessibility>()),
+      capture_(std::make_unique<NullCapture>()) {}
+
+X11Desktop::~X11Desktop() {
+    // Closed mask windows are deleted at the next pass of the event loop; there
+    // may be none left, so delete them now, while the connection is still up.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+LogSink& X11Desktop::log() { return *log_; }
+
+DesktopPorts X11Desktop::ports() {
+    return DesktopPorts{
+        *defaults_, *bundle_,  *log_,   notifications_, *displays_,      *windowFactory_, *trust_,
+        *alerts_,   *workspace_, *hotkeys_, *input_,      *windowServer_, *accessibility_, *capture_,
+    };
+}
+
+} // namespace dimwell::x11
