@@ -10,9 +10,11 @@ Run it through the desktop harness: `xdesktop.py demo [--binary PATH] [--out DIR
 """
 import os
 import plistlib
+import pty
 import shutil
 import signal
 import subprocess
+import threading
 import time
 
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -60,6 +62,30 @@ def dimmed_fraction(before, after, step=16):
             if sum(before.pixel(x, y)) - sum(after.pixel(x, y)) > 45:
                 darker += 1
     return darker / total if total else 0.0
+
+
+def terminal_log(path):
+    """A terminal whose output is copied into path; returns the terminal's fd, which the
+    caller closes once the child has it.
+
+    Dimwell writes its log lines to standard error only when that is a terminal.
+    """
+    master, slave = pty.openpty()
+
+    def copy():
+        with open(path, "wb") as log:
+            while True:
+                try:
+                    data = os.read(master, 4096)
+                except OSError:  # EIO: every writer has closed the terminal
+                    break
+                if not data:
+                    break
+                log.write(data.replace(b"\r\n", b"\n"))
+                log.flush()
+        os.close(master)
+    threading.Thread(target=copy, daemon=True).start()
+    return slave
 
 
 class Scene:
@@ -130,9 +156,11 @@ def start_program(scene):
     os.makedirs(config, exist_ok=True)
     with open(os.path.join(config, "com.Orvalen.Dimwell.plist"), "wb") as f:
         plistlib.dump({"opacity": 0.8, "bringtofront": True, "clickout": True, "currentonly": False}, f)
-    log = open(scene.log, "wb")
-    scene.program = d.spawn([scene.binary], name="Dimwell", stdout=log, stderr=log)
-    log.close()
+    terminal = terminal_log(scene.log)
+    try:
+        scene.program = d.spawn([scene.binary], name="Dimwell", stdout=subprocess.DEVNULL, stderr=terminal)
+    finally:
+        os.close(terminal)
     time.sleep(1.5)
     scene.check_alive()
     return d.capture(), "Dimwell started and waits for its shortcuts (nothing visible yet)"
