@@ -1,0 +1,306 @@
+// Event taps on a real X server: what a tap swallows never reaches another
+// program's window, what it passes does, and no grab outlives its answer.
+
+#include "EventPump.h"
+#include "OtherClient.h"
+#include "platform/x11/ScreenSpace.h"
+#include "platform/x11/X11InputService.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <xcb/xfixes.h>
+
+#include <memory>
+#include <stdexcept>
+
+namespace dimwell::x11 {
+namespace {
+
+using namespace std::chrono_literals;
+using test::OtherClient;
+namespace keysym = test::keysym;
+
+struct Seen {
+    std::vector<InputEvent> events;
+    std::size_t count(EventType type) const {
+        std::size_t n = 0;
+        for (const InputEvent& e : events) n += e.type == type;
+        return n;
+    }
+    const InputEvent* last(EventType type) const {
+        for (auto it = events.rbegin(); it != events.rend(); ++it) {
+            if (it->type == type) return &*it;
+        }
+        return nullptr;
+    }
+};
+
+class X11Taps : public ::testing::Test {
+protected:
+    void SetUp() override {
+        service = std::make_unique<X11InputService>(test::qtConnection(), test::qtRoot(), log);
+        window = other.openWindow(kLeft, kTop, 300, 200);
+    }
+    void TearDown() override {
+        taps.clear();
+        service.reset();
+    }
+
+    /// A tap recording what it sees into `seen` and answering `verdict`.
+    EventTap& tap(std::uint64_t mask, TapVerdict verdict) {
+        taps.push_back(service->createTap(mask, [this, verdict](const InputEvent& e) {
+            seen.events.push_back(e);
+            return verdict;
+        }));
+        taps.back()->enable(true);
+        return *taps.back();
+    }
+
+    Point topLeft(int rootX, int rootY) const { return ScreenSpace::current().rootToTopLeft(rootX, rootY); }
+
+    void click(int x, int y) {
+        other.moveTo(x, y);
+        other.button(1, true);
+        other.button(1, false);
+    }
+    /// Waits until the window got `n` presses; true when it did.
+    bool windowGetsPresses(int n, std::chrono::milliseconds wait = 1500ms) {
+        return test::pumpUntil([&] {
+            other.poll();
+            return other.buttonPresses(window) >= n;
+        }, wait);
+    }
+
+    static constexpr int kLeft = 200;
+    static constexpr int kTop = 150;
+    test::RecordingLog log;
+    OtherClient other;
+    xcb_window_t window = 0;
+    std::unique_ptr<X11InputService> service;
+    std::vector<std::unique_ptr<EventTap>> taps;
+    Seen seen;
+};
+
+TEST_F(X11Taps, ASwallowedPressNeverReachesTheWindowAndItsDragComesToTheTaps) {
+    tap(leftMouseDownMask, TapVerdict::Swallow);
+    tap(leftMouseDraggedMask, TapVerdict::Swallow);
+    tap(leftMouseUpMask, TapVerdict::Pass);
+
+    other.moveTo(250, 200);
+    other.button(1, true);
+    other.moveTo(300, 260);
+    other.button(1, false);
+    ASSERT_TRUE(test::pumpUntil([&] { return seen.count(EventType::LeftMouseUp) == 1; }));
+
+    ASSERT_EQ(seen.count(EventType::LeftMouseDown), 1u);
+    EXPECT_EQ(seen.events.front().location, topLeft(250, 200));
+    ASSERT_NE(seen.last(EventType::LeftMouseDragged), nullptr);
+    EXPECT_EQ(seen.last(EventType::LeftMouseDragged)->location, topLeft(300, 260));
+    EXPECT_EQ(seen.last(EventType::LeftMouseUp)->location, topLeft(300, 260));
+    EXPECT_EQ(seen.count(EventType::MouseMoved), 0u);
+    other.poll();
+    EXPECT_EQ(other.buttonPresses(window), 0);
+    EXPECT_EQ(other.buttonReleases(window), 0);
+
+    // The grab ended with the release: with the taps off, clicks reach the window again.
+    taps.clear();
+    click(260, 210);
+    EXPECT_TRUE(windowGetsPresses(1));
+}
+
+TEST_F(X11Taps, APassedPressReachesTheWindowUnchanged) {
+    tap(leftMouseDownMask, TapVerdict::Pass);
+    tap(leftMouseUpMask, TapVerdict::Pass);
+    click(260, 210);
+    ASSERT_TRUE(windowGetsPresses(1));
+    ASSERT_TRUE(test::pumpUntil([&] {
+        other.poll();
+        return other.buttonReleases(window) == 1;
+    }));
+    EXPECT_EQ(seen.count(EventType::LeftMouseDown), 1u);
+    EXPECT_EQ(seen.count(EventType::LeftMouseUp), 0u) << "the release belongs to the window now";
+
+    click(270, 220);
+    EXPECT_TRUE(windowGetsPresses(2));
+    EXPECT_EQ(seen.count(EventType::LeftMouseDown), 2u);
+}
+
+TEST_F(X11Taps, TheFirstTapThatSwallowsEndsThePress) {
+    int second = 0;
+    tap(leftMouseDownMask, TapVerdict::Swallow);
+    taps.push_back(service->createTap(leftMouseDownMask, [&](const InputEvent&) {
+        ++second;
+        return TapVerdict::Pass;
+    }));
+    taps.back()->enable(true);
+    click(260, 210);
+    ASSERT_TRUE(test::pumpUntil([&] { return seen.count(EventType::LeftMouseDown) == 1; }));
+    test::pumpFor(200ms);
+    EXPECT_EQ(second, 0);
+}
+
+TEST_F(X11Taps, AThrowingTapLetsThePressThrough) {
+    taps.push_back(service->createTap(leftMouseDownMask, [](const InputEvent&) -> TapVerdict {
+        throw std::runtime_error("broken");
+    }));
+    taps.back()->enable(true);
+    click(260, 210);
+    EXPECT_TRUE(windowGetsPresses(1));
+    EXPECT_TRUE(log.contains("event tap failed: broken"));
+}
+
+// A callback that sits in a nested event loop must not freeze everyone's pointer.
+TEST_F(X11Taps, APressWithoutAnAnswerGoesOnAfterTheDeadline) {
+    bool pressArrivedWhileWaiting = false;
+    taps.push_back(service->createTap(leftMouseDownMask, [&](const InputEvent&) {
+        QEventLoop wait;
+        QTimer::singleShot(X11InputService::kAnswerDeadline * 3, &wait, &QEventLoop::quit);
+        QTimer::singleShot(X11InputService::kAnswerDeadline * 2, &wait, [&] {
+            other.poll();
+            pressArrivedWhileWaiting = other.buttonPresses(window) == 1;
+        });
+        wait.exec();
+        return TapVerdict::Swallow;
+    }));
+    taps.back()->enable(true);
+    other.moveTo(260, 210);
+    other.button(1, true);
+    ASSERT_TRUE(test::pumpUntil([&] { return log.contains("did not answer in time"); }));
+    test::pumpFor(X11InputService::kAnswerDeadline * 3);
+    other.button(1, false);
+    EXPECT_TRUE(pressArrivedWhileWaiting);
+
+    taps.clear();
+    click(270, 220);
+    EXPECT_TRUE(windowGetsPresses(2)) << "the late Swallow must not have kept the pointer";
+}
+
+TEST_F(X11Taps, ADisabledTapHoldsNoGrab) {
+    EventTap& down = tap(leftMouseDownMask, TapVerdict::Swallow);
+    EXPECT_FALSE(other.grabButton1()) << "an enabled tap holds button 1";
+    down.enable(false);
+    EXPECT_FALSE(down.isEnabled());
+    EXPECT_TRUE(other.grabButton1());
+    other.ungrabButton1();
+    click(260, 210);
+    EXPECT_TRUE(windowGetsPresses(1));
+    EXPECT_TRUE(seen.events.empty());
+}
+
+TEST_F(X11Taps, ButtonOneHeldByAnotherProgramIsLoggedAndTheClickIsTheirs) {
+    ASSERT_TRUE(other.grabButton1());
+    tap(leftMouseDownMask, TapVerdict::Swallow);
+    EXPECT_TRUE(log.contains("the left mouse button is held by another program"));
+    other.ungrabButton1();
+}
+
+TEST_F(X11Taps, MovesAreSeenWithTheirPosition) {
+    tap(mouseMovedMask, TapVerdict::Swallow);
+    other.moveTo(321, 222);
+    ASSERT_TRUE(test::pumpUntil([&] {
+        const InputEvent* m = seen.last(EventType::MouseMoved);
+        return m && m->location == topLeft(321, 222);
+    }));
+    taps.front()->enable(false);
+    const std::size_t before = seen.events.size();
+    other.moveTo(330, 230);
+    test::pumpFor(200ms);
+    EXPECT_EQ(seen.events.size(), before);
+}
+
+// Drags of another program are outside our grab: observed, never withheld.
+TEST_F(X11Taps, AnotherProgramsDragIsObserved) {
+    tap(leftMouseDraggedMask | mouseMovedMask, TapVerdict::Pass);
+    other.moveTo(250, 200);
+    other.button(1, true);
+    other.moveTo(280, 230);
+    const bool dragged = test::pumpUntil([&] {
+        const InputEvent* d = seen.last(EventType::LeftMouseDragged);
+        return d && d->location == topLeft(280, 230);
+    });
+    other.button(1, false);
+    EXPECT_TRUE(dragged);
+    EXPECT_TRUE(windowGetsPresses(1));
+}
+
+TEST_F(X11Taps, EscapeIsSwallowedOrPassedAndOtherKeysAreLeftAlone) {
+    other.focus(window);
+    const xcb_keycode_t escape = other.keycode(keysym::escape);
+    const xcb_keycode_t a = other.keycode('a');
+    const auto windowGot = [&](xcb_keycode_t k, int n) {
+        return test::pumpUntil([&] {
+            other.poll();
+            return other.keyPresses(window, k) >= n;
+        }, 1000ms);
+    };
+
+    tap(keyDownMask, TapVerdict::Swallow);
+    other.tap(keysym::escape);
+    ASSERT_TRUE(test::pumpUntil([&] { return seen.count(EventType::KeyDown) == 1; }));
+    EXPECT_EQ(seen.events.front().keyCode, 53);
+    EXPECT_FALSE(windowGot(escape, 1));
+
+    // The keyboard is free again, and other keys were never ours.
+    other.tap('a');
+    EXPECT_TRUE(windowGot(a, 1));
+    EXPECT_EQ(seen.count(EventType::KeyDown), 1u);
+
+    taps.clear();
+    tap(keyDownMask, TapVerdict::Pass);
+    other.tap(keysym::escape);
+    EXPECT_TRUE(windowGot(escape, 1));
+    EXPECT_EQ(seen.count(EventType::KeyDown), 2u);
+
+    taps.front()->enable(false);
+    other.tap(keysym::escape);
+    EXPECT_TRUE(windowGot(escape, 2));
+    EXPECT_EQ(seen.count(EventType::KeyDown), 2u);
+}
+
+TEST_F(X11Taps, EscapeWithNumLockOnIsStillTapped) {
+    tap(keyDownMask, TapVerdict::Swallow);
+    other.tap(keysym::numLock);
+    other.tap(keysym::escape);
+    const bool seenLocked = test::pumpUntil([&] { return seen.count(EventType::KeyDown) == 1; });
+    other.tap(keysym::numLock);
+    EXPECT_TRUE(seenLocked);
+}
+
+TEST_F(X11Taps, PostedMovesMoveThePointer) {
+    const ScreenSpace space = ScreenSpace::current();
+    service->postMouseMoved(topLeft(400, 300));
+    ASSERT_TRUE(test::pumpUntil([&] { return other.pointer() == std::pair{400, 300}; }));
+    EXPECT_EQ(service->mouseLocation(), space.rootToCocoa(400, 300));
+}
+
+// The server counts hides per client; a show without a hide is an error, and a
+// count that drifts leaves the cursor hidden for good.
+TEST_F(X11Taps, CursorHidingNeverDrifts) {
+    xcb_connection_t* c = test::qtConnection();
+    const auto directShowWorks = [&] {
+        xcb_generic_error_t* error = xcb_request_check(c, xcb_xfixes_show_cursor_checked(c, test::qtRoot()));
+        const bool ok = error == nullptr;
+        std::free(error);
+        return ok;
+    };
+
+    service->showCursor();   // never hidden: nothing to undo
+    EXPECT_TRUE(service->isCursorVisible());
+    service->hideCursor();
+    service->hideCursor();
+    EXPECT_FALSE(service->isCursorVisible());
+    EXPECT_TRUE(directShowWorks()) << "hidden once";
+    EXPECT_FALSE(directShowWorks()) << "hidden more than once";
+    xcb_xfixes_hide_cursor(c, test::qtRoot());   // back to the service's view
+
+    service->showCursor();
+    service->showCursor();
+    EXPECT_TRUE(service->isCursorVisible());
+    EXPECT_FALSE(directShowWorks()) << "shown more often than hidden";
+}
+
+} // namespace
+} // namespace dimwell::x11
