@@ -58,4 +58,10 @@ struct Running : Harness {
     explicit Running(const std::string& displays = "1440x900+0+0") : Harness(displays) { start(); }
 };
 
+/// Fixtures for TEST_F: one display, or the two of kTwoDisplays.
+struct OneDisplay : ::testing::Test, Running {};
+struct TwoDisplays : ::testing::Test, Running {
+    TwoDisplays() : Running(kTwoDisplays) {}
+};
+
 } // namespace dimwell::test

@@ -1,0 +1,108 @@
+// The five tap callbacks, one row per (tap, state, event): pass or swallow, and
+// what each does on the way.
+
+#include "Harness.h"
+
+namespace dimwell::test {
+namespace {
+
+constexpr std::int64_t kEscape = 53;
+const InputEvent kTimeout{EventType::TapDisabledByTimeout, {}, 0};
+
+struct TapRow {
+    const char* name;
+    std::uint64_t mask;
+    bool selecting;
+    InputEvent event;
+    TapVerdict verdict;
+    std::vector<std::string> lines;   ///< log lines written by the callback, in order
+    bool reEnabled = false;
+    bool postsMove = false;
+};
+
+struct TapCallbacks : ::testing::TestWithParam<TapRow> {};
+
+TEST_P(TapCallbacks, VerdictAndEffects) {
+    const TapRow& row = GetParam();
+    Harness h;
+    h.setSwitch(prefkey::clickOut, false);
+    h.start();
+    if (row.selecting) h.c().setMouseInput();
+    const SimTap* tap = h.desk.input.tap(row.mask);
+    ASSERT_NE(tap, nullptr);
+    if (row.event.type == EventType::TapDisabledByTimeout) {
+        const_cast<SimTap*>(tap)->enabled = false;   // what the platform did before telling
+    }
+    h.desk.log.clear();
+    const auto posted = h.desk.input.postedMoves().size();
+
+    EXPECT_EQ(tap->callback(row.event), row.verdict);
+    std::vector<std::string> expected = row.lines;
+    std::vector<std::string> got;
+    for (const auto& l : h.desk.log.lines()) {
+        if (std::find(row.lines.begin(), row.lines.end(), l) != row.lines.end()) got.push_back(l);
+    }
+    EXPECT_EQ(got, expected);
+    if (row.event.type == EventType::TapDisabledByTimeout) {
+        EXPECT_EQ(tap->enabled, row.reEnabled);
+    }
+    EXPECT_EQ(h.desk.input.postedMoves().size(), posted + (row.postsMove ? 1 : 0));
+}
+
+const InputEvent move{EventType::MouseMoved, {100, 200}, 0};
+const InputEvent drag{EventType::LeftMouseDragged, {150, 250}, 0};
+const InputEvent down{EventType::LeftMouseDown, {100, 200}, 0};
+const InputEvent up{EventType::LeftMouseUp, {100, 200}, 0};
+const InputEvent escape{EventType::KeyDown, {}, kEscape};
+const InputEvent letter{EventType::KeyDown, {}, 6};
+const InputEvent userInput{EventType::TapDisabledByUserInput, {}, 0};
+using V = TapVerdict;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TapCallbacks,
+    ::testing::Values(
+        TapRow{"keyEscapeOutside", keyDownMask, false, escape, V::Swallow, {"close overlay"}},
+        TapRow{"keyOtherOutside", keyDownMask, false, letter, V::Pass, {}},
+        TapRow{"keyEscapeSelecting", keyDownMask, true, escape, V::Swallow, {"stop drag mode actually", "close overlay"}},
+        TapRow{"keyOtherSelecting", keyDownMask, true, letter, V::Pass, {}},
+        // The key-down callback treats every event alike and is not re-enabled.
+        TapRow{"keyTimeout", keyDownMask, true, kTimeout, V::Pass, {}, false},
+        TapRow{"moveOutside", mouseMovedMask, false, move, V::Pass, {}},
+        TapRow{"moveSelecting", mouseMovedMask, true, move, V::Swallow, {}},
+        TapRow{"moveTimeout", mouseMovedMask, false, kTimeout, V::Swallow, {"Mouse moved Disabled by timeout"}, true},
+        TapRow{"moveUserInputSelecting", mouseMovedMask, true, userInput, V::Pass, {}},
+        TapRow{"dragOutside", leftMouseDraggedMask, false, drag, V::Pass, {}},
+        TapRow{"dragSelecting", leftMouseDraggedMask, true, drag, V::Swallow, {}},
+        TapRow{"dragTimeout", leftMouseDraggedMask, false, kTimeout, V::Swallow, {"Mouse drag Disabled by timeout"}, true},
+        TapRow{"downOutsideClickOutOff", leftMouseDownMask, false, down, V::Pass, {}},
+        TapRow{"downSelecting", leftMouseDownMask, true, down, V::Swallow, {"drag start click", " 100, 200"}, false, true},
+        TapRow{"downTimeout", leftMouseDownMask, false, kTimeout, V::Swallow, {"Mouse Down Disabled by timeout"}, true},
+        TapRow{"upOutside", leftMouseUpMask, false, up, V::Pass, {"mouse up"}},
+        TapRow{"upSelecting", leftMouseUpMask, true, up, V::Pass,
+               {"mouse up", "stop drag mode", "stop drag mode actually", "end drag", "Location? x= 100.000000, y = 200.000000"},
+               false, true},
+        TapRow{"upTimeout", leftMouseUpMask, true, kTimeout, V::Swallow, {"mouse up", "Mouse up Disabled by timeout"}, true}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(TapTimeouts, PlatformTimeoutReenablesTheMouseTapsButNotTheKeyTap) {
+    Running h;
+    h.c().setMouseInput();
+    h.desk.input.timeout(mouseMovedMask);
+    EXPECT_TRUE(h.tapOn(mouseMovedMask));
+    h.desk.input.timeout(keyDownMask);
+    EXPECT_FALSE(h.tapOn(keyDownMask));
+}
+
+// The click-out test reads the window list for every event it receives, before
+// it looks at the event's type.
+TEST(TapTimeouts, MouseDownReadsTheWindowListEvenForANotice) {
+    Running h;
+    const SimTap* tap = h.desk.input.tap(leftMouseDownMask);
+    const int reads = h.desk.windowServer.reads();
+    tap->callback(kTimeout);
+    tap->callback(userInput);
+    EXPECT_EQ(h.desk.windowServer.reads(), reads + 2);
+}
+
+} // namespace
+} // namespace dimwell::test

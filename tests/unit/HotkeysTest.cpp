@@ -1,0 +1,194 @@
+// Global hotkeys: which shortcuts are registered and how, refusals, releasing,
+// and the dispatch of a press by its id.
+
+#include "Harness.h"
+
+namespace dimwell::test {
+namespace {
+
+using namespace simres;
+
+constexpr std::uint32_t htk(char digit) {
+    return (std::uint32_t{'h'} << 24) | (std::uint32_t{'t'} << 16) | (std::uint32_t{'k'} << 8) | std::uint32_t(digit);
+}
+static_assert(htk('1') == 0x68746B31u);
+
+struct Hotkeys : OneDisplay {
+    void setRecord(const std::string& mode, Value rec) {
+        Dictionary d = *dictionaryForKey(desk.defaults, prefkey::userHotkeys);
+        d[mode] = std::move(rec);
+        desk.defaults.setObject(prefkey::userHotkeys, Value::dictionary(d));
+    }
+    void setEnabled(const std::string& mode, bool on) {
+        Array rows = *arrayForKey(desk.defaults, prefkey::hotkeySettings);
+        for (Value& r : rows) {
+            if (*lookup(r, "mode")->asString() == mode) r = row(mode, on);
+        }
+        desk.defaults.setObject(prefkey::hotkeySettings, Value::array(rows));
+    }
+    std::vector<std::uint32_t> liveIds() const {
+        std::vector<std::uint32_t> ids;
+        for (const auto& r : desk.hotkeys.registered()) ids.push_back(r.id.id);
+        return ids;
+    }
+};
+
+TEST_F(Hotkeys, ShippedPresetRegistersAllEightInIdOrder) {
+    c().startHotkeys();
+    const auto& attempts = desk.hotkeys.attempts();
+    ASSERT_EQ(attempts.size(), 8u);
+    const std::int64_t codes[] = {kVK_Z, kVK_A, kVK_C, kVK_X, kVK_V, kVK_Up, kVK_Down, kVK_K};
+    for (std::uint32_t n = 1; n <= 8; ++n) {
+        const SimRegistration& r = attempts[n - 1];
+        EXPECT_EQ(r.id, (HotKeyId{htk(static_cast<char>('0' + n)), n}));
+        EXPECT_EQ(r.modifiers, 4608u) << "control + shift";
+        EXPECT_EQ(r.keyCode, static_cast<std::uint32_t>(codes[n - 1]));
+        EXPECT_TRUE(c().hotKeyRef(static_cast<int>(n)).has_value());
+    }
+}
+
+TEST_F(Hotkeys, DisabledEntryRegistersNothingForItsIdOnly) {
+    setEnabled("selectMode", false);
+    c().startHotkeys();
+    EXPECT_EQ(liveIds(), (std::vector<std::uint32_t>{2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_FALSE(c().hotKeyRef(1).has_value());
+    EXPECT_FALSE(desk.hotkeys.press(1));
+}
+
+TEST_F(Hotkeys, RecordWithoutModifierIsNeverRegistered) {
+    setRecord("closeOverlay", record(None, kVK_A, "A"));
+    c().startHotkeys();
+    EXPECT_FALSE(desk.hotkeys.registrationFor(2).has_value());
+    EXPECT_EQ(desk.hotkeys.attempts().size(), 7u);
+}
+
+TEST_F(Hotkeys, EachFlagAddsItsModifierValue) {
+    setRecord("viewMode", record(Command | Option, 9, "V"));
+    setRecord("windowMode", Value::dictionary({{"control", Value::integer(1)}, {"keycode", Value::integer(7)}}));
+    c().startHotkeys();
+    EXPECT_EQ(desk.hotkeys.registrationFor(5)->modifiers, 256u + 2048u);
+    EXPECT_EQ(desk.hotkeys.registrationFor(4)->modifiers, 4096u);
+    EXPECT_EQ(desk.hotkeys.registrationFor(4)->keyCode, 7u);
+}
+
+TEST_F(Hotkeys, RecordsAreReadAfreshAtEachStart) {
+    c().startHotkeys();
+    c().stopHotkeys();
+    setRecord("selectMode", record(Command, 1, "S"));
+    c().startHotkeys();
+    EXPECT_EQ(*desk.hotkeys.registrationFor(1), (SimRegistration{1, 256, {htk('1'), 1}}));
+}
+
+TEST_F(Hotkeys, RefusedCombinationLeavesOnlyThatIdUnregistered) {
+    desk.hotkeys.refuse(kVK_Z, 4608);
+    c().startHotkeys();
+    EXPECT_FALSE(c().hotKeyRef(1).has_value());
+    EXPECT_EQ(liveIds(), (std::vector<std::uint32_t>{2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_TRUE(desk.hotkeys.press(2));
+    EXPECT_FALSE(desk.hotkeys.press(1));
+}
+
+TEST_F(Hotkeys, StopReleasesEverySlotAndIsHarmlessTwice) {
+    c().stopHotkeys();
+    c().startHotkeys();
+    c().stopHotkeys();
+    c().stopHotkeys();
+    EXPECT_TRUE(desk.hotkeys.registered().empty());
+    EXPECT_EQ(desk.hotkeys.staleUnregisters(), 0);
+    for (int n = 1; n <= 8; ++n) EXPECT_FALSE(c().hotKeyRef(n).has_value());
+}
+
+// A second start without a stop used to leave the first registrations grabbed
+// and unreachable; what a slot holds is released before it is filled again.
+TEST_F(Hotkeys, DuplicateStartDoesNotLeakRegistrations) {
+    c().startHotkeys();
+    c().startHotkeys();
+    EXPECT_EQ(desk.hotkeys.registered().size(), 8u);
+    for (std::uint32_t n = 1; n <= 8; ++n) EXPECT_TRUE(desk.hotkeys.registrationFor(n).has_value()) << n;
+    c().stopHotkeys();
+    EXPECT_TRUE(desk.hotkeys.registered().empty());
+    EXPECT_EQ(desk.hotkeys.staleUnregisters(), 0);
+}
+
+TEST_F(Hotkeys, DuplicateStartWhoseRegistrationIsRefusedHoldsNoStaleHandle) {
+    c().startHotkeys();
+    desk.hotkeys.refuse(kVK_Z, 4608);
+    c().startHotkeys();
+    c().stopHotkeys();
+    EXPECT_TRUE(desk.hotkeys.registered().empty());
+    EXPECT_EQ(desk.hotkeys.staleUnregisters(), 0);
+}
+
+TEST_F(Hotkeys, ControllerGoneReleasesItsHotkeys) {
+    c().startHotkeys();
+    controller.reset();
+    EXPECT_TRUE(desk.hotkeys.registered().empty());
+    desk.hotkeys.deliver({htk('6'), 6});   // a press already on its way
+}
+
+// ---- dispatch ----------------------------------------------------------------
+
+struct Dispatch {
+    std::uint32_t id;
+    const char* line;
+};
+
+struct DispatchTable : ::testing::TestWithParam<Dispatch> {};
+
+TEST_P(DispatchTable, EachIdLogsItsLine) {
+    Running h;
+    h.desk.hotkeys.deliver({htk('0'), GetParam().id});
+    EXPECT_EQ(h.desk.log.count(GetParam().line), 1) << GetParam().id;
+}
+
+INSTANTIATE_TEST_SUITE_P(Ids, DispatchTable,
+                         ::testing::Values(Dispatch{1, "drag hot key"}, Dispatch{2, "close hot key"},
+                                           Dispatch{3, "pattern hot key"}, Dispatch{4, "window hot key"},
+                                           Dispatch{5, "view hot key"}, Dispatch{6, "increase opacity"},
+                                           Dispatch{7, "decrease opacity"}, Dispatch{8, "toggle click out"}));
+
+TEST(HotkeyDispatch, ActionsOfTheSimpleIds) {
+    Running h;
+    h.c().startHotkeys();
+    h.desk.hotkeys.press(6);
+    EXPECT_GT(h.storedOpacity(), 0.8f) << "raised while hidden";
+    h.desk.hotkeys.press(7);
+    h.desk.hotkeys.press(7);
+    EXPECT_LT(h.storedOpacity(), 0.8f);
+    h.desk.hotkeys.press(1);
+    EXPECT_TRUE(h.c().dragStart());
+    h.desk.hotkeys.press(2);
+    EXPECT_FALSE(h.c().dragStart());
+    EXPECT_FALSE(h.c().overlayVisible());
+    h.desk.hotkeys.press(8);
+    EXPECT_FALSE(h.c().clickOut());
+}
+
+TEST(HotkeyDispatch, UnknownIdsDoNothing) {
+    Running h;
+    const auto lines = h.desk.log.lines().size();
+    for (const std::uint32_t id : {0u, 9u, 0xFFFFFFFFu}) h.desk.hotkeys.deliver({htk('1'), id});
+    EXPECT_EQ(h.desk.log.lines().size(), lines);
+}
+
+// The untrusted alert tells the two variants apart: only the under-the-pointer
+// variants check trust.
+TEST(HotkeyDispatch, BringToFrontIsReadAtEachPressWithoutReregistering) {
+    Running h;
+    h.c().startHotkeys();
+    h.desk.trust.setTrusted(false);
+    const auto attempts = h.desk.hotkeys.attempts().size();
+    for (const std::uint32_t id : {3u, 4u, 5u}) {
+        h.c().setBringToFrontMode(false);
+        const auto before = h.desk.alerts.shown().size();
+        h.desk.hotkeys.press(id);
+        EXPECT_EQ(h.desk.alerts.shown().size(), before) << id << " main-window variant";
+        h.c().setBringToFrontMode(true);
+        h.desk.hotkeys.press(id);
+        EXPECT_EQ(h.desk.alerts.shown().size(), before + 1) << id << " under-the-pointer variant";
+    }
+    EXPECT_EQ(h.desk.hotkeys.attempts().size(), attempts);
+}
+
+} // namespace
+} // namespace dimwell::test
