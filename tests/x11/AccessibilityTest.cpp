@@ -1,0 +1,277 @@
+// Applications, windows and views from a real accessibility bus, the X window list
+// standing in where it has nothing, activation through the window manager, and
+// the bounds on waiting for programs or buses that do not answer.
+
+#include "WindowTestSupport.h"
+
+#include "platform/x11/AccessibleElements.h"
+#include "platform/x11/AtspiAccessibility.h"
+#include "platform/x11/ScreenSpace.h"
+#include "platform/x11/WindowStack.h"
+#include "platform/x11/X11WindowServer.h"
+
+#include <QFile>
+
+#include <csignal>
+#include <sstream>
+
+#ifndef DIMWELL_ATSPI_FIXTURE
+#define DIMWELL_ATSPI_FIXTURE ""
+#endif
+
+namespace dimwell::x11 {
+namespace {
+
+using namespace testing;
+
+/// The fixture program as it described itself.
+struct FixtureWindow {
+    xcb_window_t window = 0;
+    std::vector<QRect> panels;   ///< inside the window
+};
+
+FixtureWindow parseFixture(const std::vector<std::string>& lines) {
+    FixtureWindow f;
+    for (const std::string& line : lines) {
+        std::istringstream in(line);
+        std::string word;
+        in >> word;
+        if (word == "window") {
+            unsigned long long id = 0;
+            in >> id;
+            f.window = static_cast<xcb_window_t>(id);
+        } else if (word == "panel") {
+            int i = 0, x = 0, y = 0, w = 0, h = 0;
+            in >> i >> x >> y >> w >> h;
+            f.panels.emplace_back(x, y, w, h);
+        }
+    }
+    return f;
+}
+
+Rect rootRect(const QRect& r) {
+    return ScreenSpace::current().rootToTopLeft(r);
+}
+
+class AccessibilityTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DIMWELL_REQUIRE_DESKTOP();
+        stack_ = WindowStack::fromQt();
+        ASSERT_TRUE(stack_);
+        api_ = std::make_unique<AtspiAccessibility>(stack_, log_);
+    }
+
+    Rect reported(const AXElementRef& e) const {
+        const auto p = api_->position(e);
+        const auto s = api_->size(e);
+        return p && s ? Rect{p->x, p->y, s->width, s->height} : Rect{};
+    }
+
+    /// Starts the fixture with accessibility on and waits for its description.
+    std::unique_ptr<Client> startFixture(const QString& geometry, FixtureWindow& described) {
+        if (std::string(DIMWELL_ATSPI_FIXTURE).empty()) {
+            return nullptr;
+        }
+        auto client = std::make_unique<Client>(DIMWELL_ATSPI_FIXTURE, QStringList{"--geometry", geometry},
+                                               std::map<QString, QString>{{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}});
+        described = parseFixture(client->linesUntil("ready", 10000));
+        return client;
+    }
+
+    /// The fixture's window as an AT-SPI-backed element, once the bus knows it.
+    AXElementRef accessibleWindowOf(std::int32_t pid) {
+        AXElementRef found;
+        pumpUntil(
+            [&] {
+                const auto list = api_->windows(api_->application(pid));
+                for (const AXElementRef& w : list.value_or(std::vector<AXElementRef>{})) {
+                    if (dynamic_cast<const UiElement&>(*w).accessible) {
+                        found = w;
+                    }
+                }
+                return found != nullptr;
+            },
+            8000);
+        return found;
+    }
+
+    RecordingLog log_;
+    Xconn x_;
+    std::shared_ptr<WindowStack> stack_;
+    std::unique_ptr<AtspiAccessibility> api_;
+};
+
+TEST_F(AccessibilityTest, TheApplicationItsWindowAndItsPanelsHaveTheirScreenRectangles) {
+    if (!api_->busAvailable()) {
+        GTEST_SKIP() << "no accessibility bus on this desktop";
+    }
+    FixtureWindow described;
+    auto fixture = startFixture("600x400+150+120", described);
+    if (!fixture) {
+        GTEST_SKIP() << "fixture program not built";
+    }
+    ASSERT_NE(described.window, 0u);
+    ASSERT_EQ(described.panels.size(), 2u);
+
+    const AXElementRef window = accessibleWindowOf(fixture->pid());
+    ASSERT_TRUE(window) << "the fixture never appeared on the accessibility bus";
+    // Matched to its X window, whose frame is the window's rectangle.
+    EXPECT_EQ(dynamic_cast<const UiElement&>(*window).client, described.window);
+    EXPECT_EQ(reported(window), rootRect(*x_.framed(described.window)));
+
+    const auto children = api_->children(window);
+    ASSERT_TRUE(children);
+    const QRect inside = *x_.inside(described.window);
+    std::vector<Rect> expected;
+    for (const QRect& p : described.panels) {
+        expected.push_back(rootRect(p.translated(inside.topLeft())));
+    }
+    std::vector<Rect> found;
+    for (const AXElementRef& c : *children) {
+        found.push_back(reported(c));
+    }
+    for (const Rect& e : expected) {
+        EXPECT_NE(std::find(found.begin(), found.end(), e), found.end())
+            << "panel at " << e.x << "," << e.y << " " << e.width << "x" << e.height << " not among the children";
+    }
+    // The panels have views of their own, inside them.
+    const auto panel = std::find(found.begin(), found.end(), expected[0]);
+    ASSERT_NE(panel, found.end());
+    const auto grandchildren = api_->children((*children)[static_cast<std::size_t>(panel - found.begin())]);
+    ASSERT_TRUE(grandchildren);
+    EXPECT_FALSE(grandchildren->empty());
+
+    // openbox focused the new window: it is the main window.
+    const AXElementRef main = api_->mainWindow(api_->application(fixture->pid()));
+    ASSERT_TRUE(main);
+    EXPECT_EQ(dynamic_cast<const UiElement&>(*main).client, described.window);
+    EXPECT_TRUE(log_.lines.empty());
+}
+
+TEST_F(AccessibilityTest, AHungApplicationCostsOneTimeoutAndFallsBackToItsXWindow) {
+    if (!api_->busAvailable()) {
+        GTEST_SKIP() << "no accessibility bus on this desktop";
+    }
+    FixtureWindow described;
+    auto fixture = startFixture("400x300+200+200", described);
+    if (!fixture) {
+        GTEST_SKIP() << "fixture program not built";
+    }
+    ASSERT_TRUE(accessibleWindowOf(fixture->pid()));
+    pumpFor(1200);   // past the grace period libatspi allows a newly met application
+    ::kill(fixture->pid(), SIGSTOP);
+
+    QElapsedTimer clock;
+    clock.start();
+    const AXElementRef app = api_->application(fixture->pid());
+    const auto windows = api_->windows(app);
+    const AXElementRef main = api_->mainWindow(app);
+    std::optional<std::vector<AXElementRef>> children;
+    if (windows && !windows->empty()) {
+        children = api_->children(windows->front());
+    }
+    const qint64 elapsed = clock.elapsed();
+    ::kill(fixture->pid(), SIGCONT);
+
+    EXPECT_LT(elapsed, 1000) << "a stopped application held the caller for " << elapsed << " ms";
+    RecordProperty("elapsedMs", static_cast<int>(elapsed));
+    ASSERT_TRUE(windows);
+    ASSERT_EQ(windows->size(), 1u);
+    EXPECT_EQ(dynamic_cast<const UiElement&>(*windows->front()).client, described.window);
+    EXPECT_EQ(reported(windows->front()), rootRect(*x_.framed(described.window)));
+    EXPECT_FALSE(children.has_value());
+}
+
+TEST_F(AccessibilityTest, ProgramsWithoutAccessibilityAreReadFromTheWindowListAndRaised) {
+    Client back("xlogo", {"-geometry", "200x150+100+100"});
+    ASSERT_TRUE(pumpUntil([&] { return !api_->windows(api_->application(back.pid()))->empty(); }, 5000));
+    Client front("xlogo", {"-geometry", "200x150+150+150"});
+    ASSERT_TRUE(pumpUntil([&] { return !api_->windows(api_->application(front.pid()))->empty(); }, 5000));
+
+    const auto windows = api_->windows(api_->application(back.pid()));
+    ASSERT_EQ(windows->size(), 1u);
+    const AXElementRef window = windows->front();
+    const xcb_window_t client = dynamic_cast<const UiElement&>(*window).client;
+    EXPECT_EQ(reported(window), rootRect(*x_.framed(client)));
+    EXPECT_FALSE(api_->children(window).has_value()) << "no views without accessibility";
+
+    X11WindowServer server(stack_);
+    const auto order = [&] {
+        std::vector<std::int32_t> pids;
+        for (const WindowInfo& w : server.onScreenWindows()) {
+            if (w.ownerPid == back.pid() || w.ownerPid == front.pid()) {
+                pids.push_back(w.ownerPid);
+            }
+        }
+        return pids;
+    };
+    ASSERT_EQ(order(), (std::vector<std::int32_t>{front.pid(), back.pid()}));
+
+    EXPECT_TRUE(api_->setMain(window));
+    api_->bringProcessToFront(back.pid());
+    EXPECT_TRUE(pumpUntil([&] { return order() == std::vector<std::int32_t>{back.pid(), front.pid()}; }, 3000))
+        << "the chosen window was not raised";
+    EXPECT_TRUE(pumpUntil([&] { return stack_->activeWindow() == client; }, 3000));
+    // Now the window manager's active window is this program's main window.
+    const AXElementRef main = api_->mainWindow(api_->application(back.pid()));
+    ASSERT_TRUE(main);
+    EXPECT_EQ(dynamic_cast<const UiElement&>(*main).client, client);
+    EXPECT_FALSE(api_->mainWindow(api_->application(front.pid())));
+}
+
+TEST_F(AccessibilityTest, ProcessesWithoutWindowsOrIdsHaveNothing) {
+    EXPECT_FALSE(api_->application(0));
+    const auto windows = api_->windows(api_->application(999999));
+    ASSERT_TRUE(windows);
+    EXPECT_TRUE(windows->empty());
+    EXPECT_FALSE(api_->mainWindow(api_->application(999999)));
+    EXPECT_FALSE(api_->windows(nullptr).has_value());
+    EXPECT_FALSE(api_->position(nullptr).has_value());
+    EXPECT_FALSE(api_->setMain(nullptr));
+}
+
+// libatspi connects once per process, so the case without a bus runs in a child
+// process of its own whose environment names buses that do not exist.
+TEST(AccessibilityWithoutBusTest, ViewsAreUnreadableAndNothingWaits) {
+    if (std::getenv("DIMWELL_TEST_NO_BUS_CHILD")) {
+        DIMWELL_REQUIRE_DESKTOP();
+        RecordingLog log;
+        QElapsedTimer clock;
+        clock.start();
+        AtspiAccessibility api(WindowStack::fromQt(), log);
+        EXPECT_FALSE(api.busAvailable());
+        EXPECT_EQ(log.lines, std::vector<std::string>{"accessibility bus unavailable: views are unreadable"});
+
+        Client logo("xlogo", {"-geometry", "200x150+100+100"});
+        ASSERT_TRUE(pumpUntil([&] { return !api.windows(api.application(logo.pid()))->empty(); }, 5000));
+        const AXElementRef window = api.windows(api.application(logo.pid()))->front();
+        EXPECT_TRUE(api.position(window).has_value());
+        EXPECT_FALSE(api.children(window).has_value());
+        EXPECT_EQ(log.lines.size(), 1u) << "said once";
+        EXPECT_LT(clock.elapsed(), 5000);
+        return;
+    }
+    DIMWELL_REQUIRE_DESKTOP();
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DIMWELL_TEST_NO_BUS_CHILD", "1");
+    env.insert("AT_SPI_BUS_ADDRESS", "unix:path=/nonexistent/dimwell-a11y-bus");
+    env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/dimwell-session-bus");
+    env.remove("QT_LINUX_ACCESSIBILITY_ALWAYS_ON");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QFile::symLinkTarget("/proc/self/exe"),
+                {"--gtest_filter=AccessibilityWithoutBusTest.ViewsAreUnreadableAndNothingWaits"});
+    ASSERT_TRUE(child.waitForStarted(5000));
+    if (!child.waitForFinished(30000)) {
+        child.kill();
+        child.waitForFinished(3000);
+        FAIL() << "the program without a bus hung";
+    }
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0);
+}
+
+} // namespace
+} // namespace dimwell::x11

@@ -1,0 +1,166 @@
+// The window list of a real desktop (openbox): stacking order, frames, owners,
+// layers, and windows that disappear while the list is read.
+
+#include "WindowTestSupport.h"
+
+#include "platform/x11/ScreenSpace.h"
+#include "platform/x11/WindowStack.h"
+#include "platform/x11/X11WindowServer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <deque>
+#include <thread>
+#include <unistd.h>
+
+#ifndef DIMWELL_ATSPI_FIXTURE
+#define DIMWELL_ATSPI_FIXTURE ""
+#endif
+
+namespace dimwell::x11 {
+namespace {
+
+using namespace testing;
+
+class WindowListTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DIMWELL_REQUIRE_DESKTOP();
+        stack_ = WindowStack::fromQt();
+        ASSERT_TRUE(stack_);
+        server_ = std::make_unique<X11WindowServer>(stack_);
+    }
+
+    std::optional<WindowInfo> byPid(std::int32_t pid) const {
+        for (const WindowInfo& w : server_->onScreenWindows()) {
+            if (w.ownerPid == pid) {
+                return w;
+            }
+        }
+        return std::nullopt;
+    }
+    std::optional<WindowInfo> byNumber(std::uint32_t number) const {
+        for (const WindowInfo& w : server_->onScreenWindows()) {
+            if (w.windowNumber == number) {
+                return w;
+            }
+        }
+        return std::nullopt;
+    }
+    static std::ptrdiff_t indexOf(const std::vector<WindowInfo>& list, std::int32_t pid) {
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (list[i].ownerPid == pid) {
+                return static_cast<std::ptrdiff_t>(i);
+            }
+        }
+        return -1;
+    }
+
+    std::shared_ptr<WindowStack> stack_;
+    std::unique_ptr<X11WindowServer> server_;
+};
+
+TEST_F(WindowListTest, RealClientsComeFrontFirstWithTheirFramesAndOwners) {
+    Client logo("xlogo", {"-geometry", "200x150+120+130"});
+    ASSERT_TRUE(pumpUntil([&] { return byPid(logo.pid()).has_value(); }, 5000)) << "xlogo never showed";
+    Client term("xterm", {"-geometry", "40x10+200+200", "-T", "front terminal"});
+    ASSERT_TRUE(pumpUntil([&] { return byPid(term.pid()).has_value(); }, 5000)) << "xterm never showed";
+
+    const std::vector<WindowInfo> list = server_->onScreenWindows();
+    const std::ptrdiff_t logoAt = indexOf(list, logo.pid());
+    const std::ptrdiff_t termAt = indexOf(list, term.pid());
+    ASSERT_GE(logoAt, 0);
+    ASSERT_GE(termAt, 0);
+    EXPECT_LT(termAt, logoAt) << "the later window is in front";
+
+    const WindowInfo& w = list[static_cast<std::size_t>(logoAt)];
+    Xconn x;
+    // xlogo sets no _NET_WM_PID: the owner came from the X resource extension.
+    EXPECT_TRUE(x.cardinals(w.windowNumber, "_NET_WM_PID").empty());
+    EXPECT_EQ(w.ownerName, std::optional<std::string>("xlogo"));
+    EXPECT_EQ(w.layer, 0);
+    // The number is the client window itself, and the bounds are its frame.
+    EXPECT_EQ(x.inside(w.windowNumber)->size(), QSize(200, 150));
+    const std::optional<QRect> framed = x.framed(w.windowNumber);
+    ASSERT_TRUE(framed);
+    EXPECT_GT(framed->height(), 150) << "openbox draws a title bar";
+    EXPECT_EQ(w.bounds, ScreenSpace::current().rootToTopLeft(*framed));
+
+    // Iconified windows are not on screen.
+    ASSERT_EQ(run("xdotool", {"windowminimize", QString::number(list[static_cast<std::size_t>(termAt)].windowNumber)}), 0);
+    EXPECT_TRUE(pumpUntil([&] { return !byPid(term.pid()).has_value(); }, 3000));
+    EXPECT_TRUE(byPid(logo.pid()).has_value());
+}
+
+TEST_F(WindowListTest, LayersOfDocksKeptAboveWindowsPopupsAndTheOverlay) {
+    Xconn x;
+    const xcb_window_t dock = x.createWindow(QRect(0, 0, 300, 30), false,
+                                             {{"_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DOCK"}}});
+    const xcb_window_t above = x.createWindow(QRect(400, 300, 200, 100), false,
+                                              {{"_NET_WM_STATE", {"_NET_WM_STATE_ABOVE"}}});
+    const xcb_window_t plain = x.createWindow(QRect(400, 500, 200, 100), false);
+    const xcb_window_t mask = x.createWindow(QRect(0, 600, 100, 100), true);
+    ASSERT_TRUE(pumpUntil([&] { return byNumber(dock) && byNumber(above) && byNumber(plain) && byNumber(mask); }, 5000));
+
+    EXPECT_EQ(byNumber(dock)->layer, 20);
+    EXPECT_EQ(byNumber(above)->layer, 3);
+    EXPECT_EQ(byNumber(plain)->layer, 0);
+    // An override-redirect window of this very process is one of the overlay's own.
+    EXPECT_EQ(byNumber(mask)->layer, kShieldingWindowLevel);
+    EXPECT_EQ(byNumber(mask)->ownerPid, static_cast<std::int32_t>(::getpid()));
+    EXPECT_EQ(byNumber(mask)->bounds.width, 100);
+
+    if (std::string(DIMWELL_ATSPI_FIXTURE).empty()) {
+        GTEST_SKIP() << "fixture program not built";
+    }
+    // Another program's override-redirect popup sits above the band.
+    Client popup(DIMWELL_ATSPI_FIXTURE, {"--popup", "--geometry", "150x80+700+100"});
+    ASSERT_TRUE(pumpUntil([&] { return byPid(popup.pid()).has_value(); }, 8000));
+    EXPECT_EQ(byPid(popup.pid())->layer, 101);
+}
+
+TEST_F(WindowListTest, WindowsVanishingWhileTheListIsReadAreSkipped) {
+    // Another client creates and destroys windows as fast as it can while the list
+    // is read over and over: every reply about a vanished window is an error.
+    std::atomic<bool> stop{false};
+    std::vector<xcb_window_t> made;
+    std::thread churn([&] {
+        Xconn x;
+        std::deque<xcb_window_t> alive;
+        for (int i = 0; !stop; ++i) {
+            const bool overrideRedirect = (i % 3) == 0;
+            alive.push_back(x.createWindow(QRect(10 + (i % 50) * 5, 10, 40, 40), overrideRedirect));
+            made.push_back(alive.back());
+            if (alive.size() > 4) {
+                x.destroy(alive.front());
+                alive.pop_front();
+            }
+        }
+        for (xcb_window_t w : alive) {
+            x.destroy(w);
+        }
+        free(xcb_get_input_focus_reply(x.get(), xcb_get_input_focus(x.get()), nullptr));
+    });
+    int reads = 0;
+    int churnSeen = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 1500) {
+        for (const WindowInfo& w : server_->onScreenWindows()) {
+            EXPECT_GE(w.bounds.width, 0);
+            churnSeen += w.bounds.width == 40 && w.bounds.height == 40;
+        }
+        ++reads;
+    }
+    stop = true;
+    churn.join();
+    EXPECT_GT(reads, 5);
+    EXPECT_GT(churnSeen, 0) << "the reads never overlapped the short-lived windows";
+    pumpFor(100);
+    for (const WindowInfo& w : server_->onScreenWindows()) {
+        EXPECT_EQ(std::count(made.begin(), made.end(), w.windowNumber), 0) << "destroyed window listed";
+    }
+}
+
+} // namespace
+} // namespace dimwell::x11
