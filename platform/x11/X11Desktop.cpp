@@ -1,12 +1,15 @@
 #include "platform/x11/X11Desktop.h"
 
+#include "platform/x11/AtspiAccessibility.h"
 #include "platform/x11/MaskWindow.h"
 #include "platform/x11/NullPorts.h"
 #include "platform/x11/PlistBundle.h"
 #include "platform/x11/PlistDefaults.h"
 #include "platform/x11/StderrLog.h"
+#include "platform/x11/WindowStack.h"
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/X11Session.h"
+#include "platform/x11/X11WindowServer.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -27,8 +30,8 @@ X11Desktop::X11Desktop(const Options& options)
       workspace_(std::make_unique<X11Workspace>(bundle_->processName(), *log_)),
       hotkeys_(std::make_unique<NullHotkeys>()),
       input_(std::make_unique<NullInput>()),
-      windowServer_(std::make_unique<NullWindowServer>()),
-      accessibility_(std::make_unique<NullAccessibility>()),
+      windowServer_(std::make_unique<X11WindowServer>(WindowStack::fromQt())),
+      accessibility_(std::make_unique<AtspiAccessibility>(WindowStack::fromQt(), *log_)),
       capture_(std::make_unique<NullCapture>()) {}
 
 X11Desktop::~X11Desktop() {
