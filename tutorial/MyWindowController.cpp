@@ -87,13 +87,13 @@ void MyWindowController::buildWindow() {
 
     tabView_ = new QStackedWidget(window_.get());
     tabView_->setGeometry(toQRect(kPageArea));
-    for (const auto& spec : tutorialPages()) {
+    for (const auto& entry : tutorialPages()) {
         auto* page = new QWidget(tabView_);
-        page->setProperty(kIdentifierProperty, toQString(spec.identifier));
+        page->setProperty(kIdentifierProperty, toQString(entry.identifier));
         auto* text = new PageTextView(page);
-        text->setGeometry(toQRect(spec.textFrame));
-        textViews_.emplace(std::string(spec.textView), text);
-        for (const auto& picture : spec.pictures) {
+        text->setGeometry(toQRect(entry.textFrame));
+        textViews_.emplace(std::string(entry.textView), text);
+        for (const auto& picture : entry.pictures) {
             auto* view = new ImageView(page);
             view->setGeometry(toQRect(picture.frame));
             imageViews_.emplace(std::string(picture.view), view);

@@ -70,7 +70,7 @@ std::string innerText(std::string_view textView) {
 }
 
 // Frames inside the page area (580 x 368). The text runs the full width at the
-// top, four lines at most (the view page: seven); the pictures sit centred in
+// top, four lines at most (the view page: six); the pictures sit centred in
 // the room below it, a pair side by side.
 constexpr double kTextHeight = 120.0;
 constexpr double kLongTextHeight = 158.0;
@@ -80,8 +80,9 @@ constexpr double kPairLeft = (kPageArea.width - 2 * kPairPicture.width - 20.0) /
 constexpr double kPairRight = kPageArea.width - kPairLeft - kPairPicture.width;
 constexpr double kPicturesBottom = kPageArea.height - 8.0;
 
+/// Whole pixels, so that a picture made at its frame's size is drawn unscaled and sharp.
 constexpr double centredTop(double textHeight, double pictureHeight) {
-    return textHeight + (kPicturesBottom - textHeight - pictureHeight) / 2;
+    return textHeight + static_cast<int>((kPicturesBottom - textHeight - pictureHeight) / 2);
 }
 
 std::vector<PagePicture> pair(std::string_view left, std::string_view right, double textHeight = kTextHeight) {
