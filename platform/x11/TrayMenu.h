@@ -1,0 +1,53 @@
+#pragma once
+// The status menu as a QMenu. Shortcuts are shown as text beside each title and
+// never become Qt shortcuts: the global hotkeys own those key combinations.
+
+#include "platform/ports/StatusMenu.h"
+
+#include <QObject>
+
+#include <map>
+#include <memory>
+#include <string>
+
+class QAction;
+class QMenu;
+
+namespace dimwell::x11 {
+
+/// "Ctrl+Alt+Shift+Super+Z": the mask's modifiers (Command is Super on X11) and the key.
+std::string shortcutLabel(const std::string& character, std::uint64_t modifierMask);
+
+class TrayMenu : public QObject, public StatusMenu {
+public:
+    TrayMenu();
+    ~TrayMenu() override;
+    TrayMenu(const TrayMenu&) = delete;
+    TrayMenu& operator=(const TrayMenu&) = delete;
+
+    void setEnabled(MenuItemRole item, bool enabled) override;
+    void setTitle(MenuItemRole item, const std::string& title) override;
+    void setKeyEquivalent(MenuItemRole item, const std::string& character, std::uint64_t modifierMask) override;
+    void setActionHandler(ActionHandler handler) override { action_ = std::move(handler); }
+    void setTrackingHandlers(TrackingHandler didBegin, TrackingHandler didEnd) override;
+
+    QMenu* menu() const { return menu_.get(); }
+    QAction* action(MenuItemRole item) const;
+
+private:
+    struct Item {
+        QAction* action = nullptr;   // owned by the menu
+        std::string title;
+        std::string shortcut;
+    };
+    void addItem(MenuItemRole role, const char* title);
+    void refreshText(MenuItemRole role);
+
+    std::unique_ptr<QMenu> menu_;
+    std::map<MenuItemRole, Item> items_;
+    ActionHandler action_;
+    TrackingHandler didBegin_;
+    TrackingHandler didEnd_;
+};
+
+} // namespace dimwell::x11

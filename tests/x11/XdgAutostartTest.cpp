@@ -1,0 +1,170 @@
+// Autostart entries as login items: reading Exec lines as launchers do, writing
+// entries any path survives in, and the list operations on a real folder.
+
+#include "platform/x11/DesktopEntry.h"
+#include "platform/x11/XdgLoginItems.h"
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace dimwell::x11 {
+namespace {
+
+using test::TempFolder;
+
+class NullLog : public LogSink {
+public:
+    void write(std::string_view) override {}
+};
+
+struct ExecCase {
+    const char* exec;
+    std::optional<std::vector<std::string>> args;
+};
+
+class ExecSplit : public ::testing::TestWithParam<ExecCase> {};
+
+TEST_P(ExecSplit, GivesTheLaunchersArguments) {
+    EXPECT_EQ(splitExec(GetParam().exec), GetParam().args) << GetParam().exec;
+}
+
+using Args = std::vector<std::string>;
+INSTANTIATE_TEST_SUITE_P(
+    DesktopEntry, ExecSplit,
+    ::testing::Values(ExecCase{"Dimwell", Args{"Dimwell"}},
+                      ExecCase{"/usr/bin/foo --bar  baz", Args{"/usr/bin/foo", "--bar", "baz"}},
+                      ExecCase{"foo %U", Args{"foo"}},                          // a lone field code is no argument
+                      ExecCase{"foo %f %i %c %k --x=%%1", Args{"foo", "--x=%1"}},
+                      ExecCase{"\"/opt/My Apps/Dimwell\" %u", Args{"/opt/My Apps/Dimwell"}},
+                      ExecCase{R"("/a \"q\" \` \$ \\ b")", Args{R"(/a "q" ` $ \ b)"}},
+                      ExecCase{"foo \"\"", Args{"foo", ""}},
+                      ExecCase{"'/opt/x y/z' a", Args{"/opt/x y/z", "a"}},
+                      ExecCase{"\"/opt/open", std::nullopt}, ExecCase{"", Args{}}));
+
+class ExecQuoting : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ExecQuoting, AnyPathSurvivesTheEntryFile) {
+    const std::string path = GetParam();
+    const auto keys = readDesktopEntryGroup(autostartEntryText(path));
+    ASSERT_TRUE(keys);
+    const auto args = splitExec(keys->at("Exec"));
+    ASSERT_TRUE(args);
+    EXPECT_EQ(*args, (Args{path}));
+}
+
+INSTANTIATE_TEST_SUITE_P(DesktopEntry, ExecQuoting,
+                         ::testing::Values("/usr/bin/Dimwell", "/home/u/My Programs/Dimwell", "/a\"b", "/a'b",
+                                           "/a$HOME", "/a`id`", "/a\\b", "/a%Ub", "/a\nb", "/a\tb c", "/a;b|c&d",
+                                           "/100%", "/ü/ß"));
+
+TEST(DesktopEntryFile, ReadsOnlyTheDesktopEntryGroupWithEscapes) {
+    const auto keys = readDesktopEntryGroup("# comment\n[Desktop Entry]\nName = A\\sB\\\\C\nExec=x\nExec=y\n"
+                                            "[Desktop Action new]\nExec=other\n");
+    ASSERT_TRUE(keys);
+    EXPECT_EQ(keys->at("Name"), "A B\\C");
+    EXPECT_EQ(keys->at("Exec"), "x");
+    EXPECT_FALSE(readDesktopEntryGroup("[Other]\nExec=x\n"));
+}
+
+struct Autostart : ::testing::Test {
+    TempFolder tmp;
+    NullLog log;
+    std::string folder = tmp / "config/autostart";
+    std::string bin = tmp / "bin";
+    XdgLoginItemsList list{folder, bin + ":/usr/bin:/bin", log};
+
+    std::string program(const std::string& relative) { return tmp.write(relative, "#!/bin/sh\n", 0755); }
+    std::string entry(const std::string& name, const std::string& body) {
+        return tmp.write("config/autostart/" + name, "[Desktop Entry]\nType=Application\n" + body);
+    }
+    std::vector<std::optional<std::string>> resolved() const {
+        std::vector<std::optional<std::string>> paths;
+        for (const LoginItem& item : list.snapshot()) paths.push_back(item.resolvedPath);
+        return paths;
+    }
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_F(Autostart, AddingWritesACompleteEntryUnderANewNameEachTime) {
+    const std::string dimwell = program("My Programs/Dimwell");
+    ASSERT_TRUE(list.insertItem(dimwell));   // the folders do not exist yet
+    ASSERT_TRUE(list.insertItem(dimwell));
+    EXPECT_EQ(files(), (Args{"dimwell-2.desktop", "dimwell.desktop"}));   // no temporary file is left
+
+    struct stat st {};
+    ASSERT_EQ(stat((folder + "/dimwell.desktop").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    EXPECT_EQ(resolved(), (std::vector<std::optional<std::string>>{dimwell, dimwell}));
+
+    std::ifstream in(folder + "/dimwell.desktop");
+    const auto keys = readDesktopEntryGroup(std::string(std::istreambuf_iterator<char>(in), {}));
+    ASSERT_TRUE(keys);
+    EXPECT_EQ(keys->at("Type"), "Application");
+    EXPECT_EQ(keys->at("Exec"), "\"" + dimwell + "\"");
+}
+
+TEST_F(Autostart, EntriesResolveToTheirProgramsAndTheUnresolvableStay) {
+    const std::string tool = program("bin/mytool");
+    const std::string target = program("real/Dimwell");
+    std::filesystem::create_symlink(target, tmp / "link");
+    entry("a.desktop", "Exec=mytool --flag %U\n");            // on the search path
+    entry("b.desktop", "Exec=/no/such/program\n");            // deleted program
+    entry("c.desktop", "Exec=\"" + tmp / "link" + "\"\n");    // through a link
+    entry("d.desktop", "Exec=relative/prog\n");               // no defined start
+    entry("e.desktop", "Hidden=true\nExec=mytool\n");         // switched off: not there
+    entry("f.desktop", "Exec=\"unterminated\n");
+    tmp.write("config/autostart/notes.txt", "[Desktop Entry]\nExec=mytool\n");
+    tmp.write("config/autostart/g.desktop", "[Desktop Entry]\nType=Link\nURL=http://x\n");
+
+    EXPECT_EQ(resolved(), (std::vector<std::optional<std::string>>{tool, std::nullopt, target, std::nullopt,
+                                                                   std::nullopt, std::nullopt}));
+}
+
+TEST_F(Autostart, RemovingDeletesTheEntryAndLeavesTheOthers) {
+    const std::string dimwell = program("Dimwell");
+    entry("other.desktop", "Exec=/no/such/program\n");
+    ASSERT_TRUE(list.insertItem(dimwell));
+    for (const LoginItem& item : list.snapshot()) {
+        if (item.resolvedPath == dimwell) {
+            EXPECT_TRUE(list.removeItem(item.id));
+        }
+    }
+    EXPECT_EQ(files(), (Args{"other.desktop"}));
+    EXPECT_FALSE(list.removeItem(12345));
+}
+
+TEST_F(Autostart, AddingFailsCleanlyWhenTheFolderCannotBeWritten) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "permissions do not bind the superuser";
+    }
+    std::filesystem::create_directories(folder);
+    chmod(folder.c_str(), 0500);
+    EXPECT_FALSE(list.insertItem(program("Dimwell")));
+    chmod(folder.c_str(), 0700);
+    EXPECT_TRUE(files().empty());
+}
+
+TEST(AutostartFolder, FollowsXdgConfigHomeAndIgnoresARelativeOne) {
+    const char* savedConfig = std::getenv("XDG_CONFIG_HOME");
+    const std::string config = savedConfig ? savedConfig : "";
+    setenv("XDG_CONFIG_HOME", "/tmp/cfg", 1);
+    EXPECT_EQ(XdgLoginItemsService::userAutostartFolder(), "/tmp/cfg/autostart");
+    setenv("XDG_CONFIG_HOME", "relative", 1);
+    EXPECT_EQ(XdgLoginItemsService::userAutostartFolder(), std::string(std::getenv("HOME")) + "/.config/autostart");
+    if (savedConfig) {
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+} // namespace
+} // namespace dimwell::x11
