@@ -57,6 +57,13 @@ def frame_rect(d, window):
     return x - left, y - top, w + left + right, h + top + bottom
 
 
+def settled_frame(d, window, done, timeout=STEP_TIMEOUT):
+    """The window's frame once the window manager has carried out a request
+    (`done(inside)` holds for its inside rectangle)."""
+    d.wait_for(lambda: done(d.window_rect(window)), timeout, "the window manager to move or resize the window")
+    return frame_rect(d, window)
+
+
 class Checks:
     """Named pixel expectations, retried until they all hold or time runs out."""
 
@@ -171,15 +178,14 @@ def main():
         checks.wait("01-window-hole", window_hole(reference, frame, frame, "window"))
 
         # It follows the window.
+        inside = d.window_rect(target)
         d.xdotool("windowmove", target, 900, 500)
-        moved = frame_rect(d, target)
-        if moved[:2] == frame[:2]:
-            failures.append("xdotool did not move the window")
+        moved = settled_frame(d, target, lambda r: r[:2] != inside[:2])
         checks.wait("02-window-moved", window_hole(reference, frame, moved, "moved window")
                     + [("where the window was", (frame[0] + 20, frame[1] + frame[3] // 2), veiled(BACKGROUND))])
 
         d.xdotool("windowsize", target, 360, 260)
-        resized = frame_rect(d, target)
+        resized = settled_frame(d, target, lambda r: r[2:] == (360, 260))
         corner = reference.pixel(frame[0] + frame[2] - 3, frame[1] + frame[3] - 3)
         checks.wait("03-window-resized", [
             ("resized window, new bottom-right corner", (resized[0] + resized[2] - 3, resized[1] + resized[3] - 3),
@@ -188,12 +194,20 @@ def main():
             ("below the resized window", (resized[0] + 30, resized[1] + resized[3] + 3), veiled(BACKGROUND)),
         ])
 
+        # Again while the overlay is up: the mask windows over everything are not
+        # what the pointer is over.
+        d.move_pointer(resized[0] + resized[2] // 2, resized[1] + resized[3] // 2)
+        d.key(shortcuts["windowMode"])
+        time.sleep(0.3)
+        checks.wait("04-window-again", window_hole(reference, frame, resized, "window again")[4:] + [
+            ("window again, inside", (resized[0] + resized[2] // 2, resized[1] + resized[3] // 2), (255, 0, 0))])
+
         # Closing stops tracking: a later move brings nothing back.
         d.key(shortcuts["closeOverlay"])
-        checks.wait("04-closed", [("background", (1500, 200), BACKGROUND)])
+        checks.wait("05-closed", [("background", (1500, 200), BACKGROUND)])
         d.xdotool("windowmove", target, 400, 300)
         time.sleep(0.7)
-        checks.wait("05-closed-then-moved", [("background", (1500, 200), BACKGROUND),
+        checks.wait("06-closed-then-moved", [("background", (1500, 200), BACKGROUND),
                                              ("left of the window", (395, 400), BACKGROUND)], timeout=0.5)
 
         # View mode: the hole is the accessible panel under the pointer.
@@ -227,7 +241,7 @@ def main():
         # can see the window without its panels.
         for attempt in range(3):
             d.key(shortcuts["viewMode"])
-            if checks.wait(f"06-view-hole-{attempt}", expectations, timeout=3.0, record=attempt == 2):
+            if checks.wait(f"07-view-hole-{attempt}", expectations, timeout=3.0, record=attempt == 2):
                 break
 
         if program.poll() is not None:
@@ -235,7 +249,8 @@ def main():
         d.terminate(program)
         with open(d.log_path("Dimwell"), errors="replace") as log:
             text = log.read()
-        for line in ("The current app is xlogo", "window moved", "The current app is dimwell_atspi_f"):
+        for line in ("The current app is xlogo", "window moved", "The current app is dimwell_atspi_f",
+                     "window for Dimwell layer 2147483628"):
             if line not in text:
                 failures.append(f"no {line!r} in Dimwell's log")
         shutil.copy(d.log_path("Dimwell"), os.path.join(OUT_DIR, "dimwell.log"))
