@@ -1,18 +1,24 @@
 // Dimwell: dims every display except one clear rectangle.
 
-#include "app/Preferences.h"
+#include "app/AppDelegate.h"
 #include "common/Log.h"
-#include "overlay/AppController.h"
+#include "platform/x11/ProgramApplications.h"
 #include "platform/x11/QuitOnSignal.h"
+#include "platform/x11/SingleInstance.h"
+#include "platform/x11/StderrLog.h"
+#include "platform/x11/TrayIcon.h"
+#include "platform/x11/TrayMenu.h"
+#include "platform/x11/UnavailableSettingsWindow.h"
 #include "platform/x11/X11Desktop.h"
+#include "platform/x11/XdgLoginItems.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 namespace {
 
@@ -32,6 +38,14 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "Dimwell: cannot open the X display %s\n", display && *display ? display : "(DISPLAY is not set)");
         return 1;
     }
+    // One Dimwell per session, settled before anything reads the preferences.
+    using dimwell::x11::SingleInstanceLock;
+    const SingleInstanceLock instance(SingleInstanceLock::sessionLockPath(display));
+    if (instance.outcome() == SingleInstanceLock::Outcome::HeldElsewhere) {
+        dimwell::x11::StderrLog(dimwell::x11::StderrLog::stderrWanted(), true).write("Dimwell is already running");
+        return 0;
+    }
+
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dimwell"));
@@ -40,15 +54,24 @@ int main(int argc, char* argv[]) {
 
     dimwell::x11::X11Desktop desktop;
     const dimwell::Logger log(desktop.log());
+    if (instance.outcome() == SingleInstanceLock::Outcome::Unavailable) {
+        log("cannot take the session lock: a second Dimwell would not be noticed");
+    }
     const dimwell::x11::QuitOnSignal quit([](int) { QApplication::quit(); });
 
-    const dimwell::DesktopPorts ports = desktop.ports();
-    dimwell::loadDefaults(ports.defaults, ports.bundle, &log);
-    auto controller = std::make_unique<dimwell::AppController>(ports);
-    controller->startHotkeys();
-    log("Dimwell started");
+    dimwell::x11::TrayStatusBar statusBar(desktop.log());
+    dimwell::x11::TrayMenu statusMenu;
+    dimwell::x11::ProgramApplications applications(desktop.log());
+    dimwell::x11::XdgLoginItemsService loginItems(desktop.log());
+    dimwell::x11::UnavailableSettingsWindow settingsWindows(desktop.log());
+    dimwell::AppDelegate delegate(desktop.ports(), {statusBar, statusMenu, applications, loginItems, settingsWindows});
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate.applicationWillTerminate(); });
 
-    const int status = QApplication::exec();
-    controller.reset();
-    return status;
+    delegate.awakeFromNib();
+    // Launching has finished once the event loop turns.
+    QTimer::singleShot(0, &app, [&delegate, &log] {
+        delegate.applicationDidFinishLaunching();
+        log("Dimwell started");
+    });
+    return QApplication::exec();
 }
