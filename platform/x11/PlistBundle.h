@@ -21,7 +21,10 @@ public:
     std::optional<Value> propertyList(const std::string& name) const override;
     /// For type "app", a program of that name beside this one comes first.
     std::string resourcePath(const std::string& name, const std::string& type) const override;
-    std::string bundlePath() const override { return programFolder_; }
+    /// The program itself, not its folder: installed programs share their folder
+    /// (/usr/bin), and whatever lies inside the bundle path counts as this
+    /// application's (its login item, for one).
+    std::string bundlePath() const override { return programFolder_ + "/" + processName(); }
     std::string processName() const override { return "Dimwell"; }
 
     const std::string& resourceFolder() const { return resourceFolder_; }
