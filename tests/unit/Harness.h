@@ -9,7 +9,15 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
+
+namespace dimwell {
+// Readable failure messages for the geometry types.
+inline void PrintTo(const Rect& r, std::ostream* os) { *os << "(" << r.x << ", " << r.y << ", " << r.width << ", " << r.height << ")"; }
+inline void PrintTo(const Point& p, std::ostream* os) { *os << "(" << p.x << ", " << p.y << ")"; }
+inline void PrintTo(const Rgba& c, std::ostream* os) { *os << "rgba(" << +c.r << ", " << +c.g << ", " << +c.b << ", " << +c.a << ")"; }
+} // namespace dimwell
 
 namespace dimwell::test {
 

@@ -54,7 +54,9 @@ INSTANTIATE_TEST_SUITE_P(
                       DragCase{"pastBottomLeft", {1050, 550}, {900, 400}, {0, 0, 50, 50}, {0, 0}},
                       DragCase{"pastRightOnly", {1150, 550}, {1250, 560}, {150, 50, 50, 10}, {200, 60}},
                       DragCase{"pastBottomOnly", {1150, 550}, {1160, 450}, {150, 0, 10, 50}, {160, 0}},
-                      DragCase{"ontoTheEdge", {1100, 550}, {1200, 600}, {100, 50, 100, 50}, {200, 100}}),
+                      DragCase{"ontoTheEdge", {1100, 550}, {1200, 600}, {100, 50, 100, 50}, {200, 100}},
+                      // A start outside the window is not clamped; the rectangle is clipped instead.
+                      DragCase{"startOutsideIsClipped", {900, 450}, {1050, 550}, {0, 0, 50, 50}, {50, 50}}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(MaskDragBase, DragBackToItsStartLeavesNoHole) {
