@@ -220,17 +220,6 @@ TEST_F(AccessibilityTest, ProgramsWithoutAccessibilityAreReadFromTheWindowListAn
     EXPECT_FALSE(api_->mainWindow(api_->application(front.pid())));
 }
 
-TEST_F(AccessibilityTest, ProcessesWithoutWindowsOrIdsHaveNothing) {
-    EXPECT_FALSE(api_->application(0));
-    const auto windows = api_->windows(api_->application(999999));
-    ASSERT_TRUE(windows);
-    EXPECT_TRUE(windows->empty());
-    EXPECT_FALSE(api_->mainWindow(api_->application(999999)));
-    EXPECT_FALSE(api_->windows(nullptr).has_value());
-    EXPECT_FALSE(api_->position(nullptr).has_value());
-    EXPECT_FALSE(api_->setMain(nullptr));
-}
-
 // libatspi connects once per process, so the case without a bus runs in a child
 // process of its own whose environment names buses that do not exist.
 TEST(AccessibilityWithoutBusTest, ViewsAreUnreadableAndNothingWaits) {

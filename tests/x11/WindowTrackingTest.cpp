@@ -105,23 +105,6 @@ TEST_F(WindowTrackingTest, MovesAndResizesAreReportedWithTheNewFrameUntilRemoved
     EXPECT_TRUE(seen.empty());
 }
 
-TEST_F(WindowTrackingTest, OnlyMovesWhenOnlyMovesAreAskedFor) {
-    Client logo("xlogo", {"-geometry", "200x150+100+100"});
-    const AXElementRef window = windowOf(logo.pid());
-    ASSERT_TRUE(window);
-    const QString id = QString::number(dynamic_cast<const UiElement&>(*window).client);
-    std::vector<std::string> seen;
-    auto observer = api_->createObserver(logo.pid(), [&](const AXElementRef&, const std::string& n) { seen.push_back(n); });
-    ASSERT_TRUE(observer->addNotification(window, kAXWindowResizedNotification));
-    EXPECT_FALSE(observer->addNotification(window, "AXTitleChanged"));
-
-    ASSERT_EQ(run("xdotool", {"windowmove", id, "300", "200"}), 0);
-    pumpFor(500);
-    EXPECT_TRUE(seen.empty()) << "a move is not a resize";
-    ASSERT_EQ(run("xdotool", {"windowsize", id, "250", "250"}), 0);
-    EXPECT_TRUE(pumpUntil([&] { return !seen.empty(); }, 3000));
-}
-
 TEST_F(WindowTrackingTest, AClosedWindowEndsNotificationsQuietly) {
     auto logo = std::make_unique<Client>("xlogo", QStringList{"-geometry", "200x150+100+100"});
     const std::int32_t pid = logo->pid();
