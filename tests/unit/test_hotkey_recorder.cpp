@@ -1,0 +1,206 @@
+// The hotkey recorder on its own: what it shows while recording, what it
+// records, and what it asks of the settings window.
+
+#include "platform/sim/SimLog.h"
+#include "platform/sim/SimSettingsViews.h"
+#include "settings/NSMyScrollView.h"
+#include "settings/NSMyTextField.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace dimwell {
+namespace {
+
+constexpr std::uint64_t kCtl = kControlKeyMask, kOpt = kOptionKeyMask, kSh = kShiftKeyMask, kCmd = kCommandKeyMask;
+constexpr std::uint64_t kCapsLock = 0x10000;
+
+/// Writes down the recorder's calls and moves the focus as the window would.
+struct Calls : MyNSTextFieldDelegate {
+    explicit Calls(SettingsWindow& w) : window(w) {}
+    void setMyActiveTextView(bool active) override { log.push_back(active ? "active" : "inactive"); }
+    void removeFromOther(NSMyTextField&) override { log.push_back("remove"); }
+    void saveHotkeys() override { log.push_back("save"); }
+    void setFirstResponder(NSMyTextField* r) override {
+        log.push_back("focus");
+        window.makeFirstResponder(r);
+    }
+    SettingsWindow& window;
+    std::vector<std::string> log;
+};
+
+struct Recorder : ::testing::Test {
+    SimLog sink;
+    SimSettingsWindowView window{sink};
+    Calls calls{window};
+    NSMyTextField& field = window.text(0);
+    SimRecorderTextView& view = window.view(0);
+
+    Recorder() {
+        field.setMydelegate(&calls);
+        view.text = "\u2303\u21E7Z";
+    }
+    void focus() { window.click(0); }
+    void flags(std::uint64_t f) { field.flagsChanged({56, f, ""}); }
+    void key(std::uint16_t code, std::uint64_t f, const std::string& chars) { field.keyDown({code, f, chars}); }
+};
+
+TEST_F(Recorder, FocusStartsRecordingWithTheGreyPrompt) {
+    focus();
+    EXPECT_TRUE(field.editing());
+    EXPECT_EQ(view.text, "type");
+    EXPECT_EQ(view.color, TextColor::Grey);
+    EXPECT_EQ(field.currentSet(), "\u2303\u21E7Z");
+    EXPECT_EQ(calls.log, std::vector<std::string>{"active"});
+    EXPECT_TRUE(NSMyScrollView::drawsFocusRing(window.isKeyWindow(), window.firstResponder(), field));
+    EXPECT_FALSE(NSMyScrollView::drawsFocusRing(false, window.firstResponder(), field));
+    EXPECT_FALSE(NSMyScrollView::drawsFocusRing(true, window.firstResponder(), window.text(1)));
+}
+
+TEST_F(Recorder, RecordsAKeyHeldWithModifiersAndResigns) {
+    focus();
+    flags(kCtl);
+    flags(kCtl | kSh);
+    EXPECT_EQ(view.text, "\u2303\u21E7");
+    EXPECT_EQ(view.color, TextColor::Black);
+    field.setMode("selectMode");
+    sink.clear();
+    key(0, kCtl | kSh, "a");
+
+    EXPECT_EQ(view.text, "\u2303\u21E7A");
+    EXPECT_EQ(view.color, TextColor::Black);
+    EXPECT_TRUE(field.currentControl());
+    EXPECT_TRUE(field.currentShift());
+    EXPECT_FALSE(field.currentAlt());
+    EXPECT_FALSE(field.currentCommand());
+    EXPECT_EQ(field.currentKeyCode(), 0u);
+    EXPECT_EQ(field.currentChar(), "A");
+    EXPECT_FALSE(field.editing());
+    EXPECT_EQ(window.firstResponder(), nullptr);
+    EXPECT_EQ(calls.log, (std::vector<std::string>{"active", "remove", "save", "focus", "inactive"}));
+    EXPECT_EQ(sink.lines(), (std::vector<std::string>{
+                                "mode: selectMode", "hrm \u2303\u21E7A", "resigned first responder",
+                                "currentSet retain count: 1", "detected key down: \u2303\u21E7A",
+                                "currentSet retain count: 1", "keycode: 0"}));
+}
+
+struct OrderCase {
+    std::vector<std::uint64_t> presses;   // flags after each modifier change
+    std::string shown;
+};
+
+class GlyphOrder : public Recorder, public ::testing::WithParamInterface<OrderCase> {};
+
+TEST_P(GlyphOrder, IsControlOptionShiftCommandWhateverThePressOrder) {
+    focus();
+    for (std::uint64_t f : GetParam().presses) {
+        flags(f);
+    }
+    EXPECT_EQ(view.text, GetParam().shown);
+    EXPECT_EQ(field.modifiers(), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recorder, GlyphOrder,
+    ::testing::Values(OrderCase{{kCmd, kCmd | kSh, kCmd | kSh | kOpt, kCmd | kSh | kOpt | kCtl}, "\u2303\u2325\u21E7\u2318"},
+                      OrderCase{{kSh, kSh | kCtl}, "\u2303\u21E7"},
+                      OrderCase{{kCmd, kCmd | kOpt}, "\u2325\u2318"},
+                      // Caps Lock and other bits are not shortcut modifiers.
+                      OrderCase{{kCapsLock | kOpt}, "\u2325"}));
+
+TEST_F(Recorder, ReleasingEveryModifierShowsThePromptAgain) {
+    focus();
+    flags(kOpt);
+    flags(0);
+    EXPECT_EQ(view.text, "type");
+    EXPECT_EQ(view.color, TextColor::Grey);
+    EXPECT_TRUE(field.editing());
+}
+
+TEST_F(Recorder, KeyWithoutModifierIsRefusedAndRecordingGoesOn) {
+    focus();
+    key(6, 0, "z");
+    EXPECT_TRUE(field.editing());
+    EXPECT_EQ(view.text, "type");
+    EXPECT_EQ(calls.log, std::vector<std::string>{"active"});
+    // Caps Lock alone is no modifier either.
+    flags(kCapsLock);
+    key(6, kCapsLock, "z");
+    EXPECT_TRUE(field.editing());
+    EXPECT_EQ(field.currentChar(), "");
+}
+
+TEST_F(Recorder, EscapeAloneCancelsAndBringsBackTheOldCombination) {
+    focus();
+    key(53, 0, "\x1b");
+    EXPECT_FALSE(field.editing());
+    EXPECT_EQ(view.text, "\u2303\u21E7Z");
+    EXPECT_EQ(view.color, TextColor::Black);
+    EXPECT_EQ(calls.log, (std::vector<std::string>{"active", "focus", "inactive"}));
+}
+
+TEST_F(Recorder, EscapeWithCommandIsRecorded) {
+    focus();
+    flags(kCmd);
+    key(53, kCmd, "\x1b");
+    EXPECT_EQ(view.text, "\u2318\u238B");
+    EXPECT_EQ(field.currentKeyCode(), 53u);
+    EXPECT_TRUE(field.currentCommand());
+}
+
+TEST_F(Recorder, ModifierHeldBeforeTheFocusDoesNotCountUntilAModifierChanges) {
+    flags(kCtl);   // held while idle: noted, nothing shown
+    EXPECT_EQ(view.text, "\u2303\u21E7Z");
+    focus();
+    key(0, kCtl, "a");
+    EXPECT_TRUE(field.editing());
+    EXPECT_EQ(view.text, "type");
+    flags(kCtl | kOpt);
+    key(0, kCtl | kOpt, "a");
+    EXPECT_EQ(view.text, "\u2303\u2325A");
+}
+
+TEST_F(Recorder, LosingTheFocusMidRecordingKeepsTheOldCombination) {
+    focus();
+    flags(kCtl);
+    window.makeFirstResponder(nullptr);
+    EXPECT_FALSE(field.editing());
+    EXPECT_EQ(view.text, "\u2303\u21E7Z");
+    EXPECT_EQ(calls.log, (std::vector<std::string>{"active", "inactive"}));
+    // Keys after the focus has gone are not the recorder's.
+    key(0, kCtl, "a");
+    EXPECT_EQ(field.currentChar(), "");
+}
+
+TEST_F(Recorder, UnselectableRecorderCannotTakeTheFocus) {
+    view.selectable = false;
+    focus();
+    EXPECT_FALSE(field.editing());
+    EXPECT_TRUE(calls.log.empty());
+}
+
+struct LabelCase {
+    std::uint16_t code;
+    std::string characters;
+    std::string label;
+};
+
+class KeyLabels : public ::testing::TestWithParam<LabelCase> {};
+
+TEST_P(KeyLabels, FixedSymbolsOrCapitalisedCharacters) {
+    EXPECT_EQ(keyLabel(GetParam().code, GetParam().characters), GetParam().label);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recorder, KeyLabels,
+    ::testing::Values(LabelCase{51, "\x7f", "\u232B"}, LabelCase{123, "", "\u2190"}, LabelCase{124, "", "\u2192"},
+                      LabelCase{125, "", "\u2193"}, LabelCase{126, "", "\u2191"}, LabelCase{48, "\t", "\u21E5"},
+                      LabelCase{36, "\r", "\u21A9"}, LabelCase{53, "\x1b", "\u238B"}, LabelCase{6, "z", "Z"},
+                      LabelCase{18, "1", "1"}, LabelCase{27, "-", "-"}, LabelCase{111, "F12", "F12"},
+                      LabelCase{116, "page up", "Page Up"}, LabelCase{41, "\xc3\xb6", "\xc3\x96"},   // ö → Ö
+                      LabelCase{41, "\xc3\x9f", "\xc3\x9f"}));                                        // ß stays
+
+} // namespace
+} // namespace dimwell
