@@ -198,9 +198,8 @@ void MaskWindow::close() {
     if (widget_) {
         context_.stacking().remove(static_cast<xcb_window_t>(widget_->winId()));
         widget_->detach();
-        widget_->hide();
-        // Later, not now: the close may come from inside one of the widget's own events.
-        widget_->deleteLater();
+        // Destroys the X window now; a queued order out dies with the widget.
+        delete widget_.data();
     }
     closed_ = true;
     wanted_ = mapped_ = false;

@@ -90,6 +90,10 @@ void PlistDefaults::load() {
         readPlistFile(path_, [this](const std::string& what) { log_("preferences: %s", what.c_str()); });
     switch (read.status) {
     case PlistReadStatus::Missing: return;
+    case PlistReadStatus::NotAFile:
+        // Not ours to move: saving will fail, and say so, until it is gone.
+        log_("preferences path %s is not a file: starting with empty preferences", path_.c_str());
+        return;
     case PlistReadStatus::Unreadable:
     case PlistReadStatus::Malformed: setAside(read.detail); return;
     case PlistReadStatus::Ok: break;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <sys/stat.h>
 
 namespace dimwell::x11 {
 
@@ -158,11 +159,22 @@ PlistReadResult parsePlist(const std::string& bytes, const PlistNote& note) {
 
 PlistReadResult readPlistFile(const std::string& path, const PlistNote& note) {
     PlistReadResult result;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        const int err = errno;
+        result.status = err == ENOENT || err == ENOTDIR ? PlistReadStatus::Missing : PlistReadStatus::Unreadable;
+        result.detail = std::strerror(err);
+        return result;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        result.status = PlistReadStatus::NotAFile;
+        result.detail = "not a file";
+        return result;
+    }
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) {
-        const int err = errno;
-        result.status = err == ENOENT ? PlistReadStatus::Missing : PlistReadStatus::Unreadable;
-        result.detail = std::strerror(err);
+        result.status = PlistReadStatus::Unreadable;
+        result.detail = std::strerror(errno);
         return result;
     }
     const std::streamoff size = in.tellg();

@@ -13,7 +13,7 @@ namespace dimwell::x11 {
 /// Reports what a conversion had to leave out (dates, data, nesting too deep).
 using PlistNote = std::function<void(const std::string& what)>;
 
-enum class PlistReadStatus { Ok, Missing, Unreadable, Malformed };
+enum class PlistReadStatus { Ok, Missing, NotAFile, Unreadable, Malformed };
 
 struct PlistReadResult {
     PlistReadStatus status = PlistReadStatus::Missing;

@@ -8,11 +8,11 @@
 #include "platform/x11/StderrLog.h"
 #include "platform/x11/WindowStack.h"
 #include "platform/x11/X11Displays.h"
+#include "platform/x11/X11HotkeyService.h"
+#include "platform/x11/X11InputService.h"
 #include "platform/x11/X11Session.h"
 #include "platform/x11/X11WindowServer.h"
-
-#include <QCoreApplication>
-#include <QEvent>
+#include "platform/x11/XcbUtil.h"
 
 namespace dimwell::x11 {
 
@@ -28,17 +28,13 @@ X11Desktop::X11Desktop(const Options& options)
       trust_(std::make_unique<X11Trust>()),
       alerts_(std::make_unique<X11Alerts>()),
       workspace_(std::make_unique<X11Workspace>(bundle_->processName(), *log_)),
-      hotkeys_(std::make_unique<NullHotkeys>()),
-      input_(std::make_unique<NullInput>()),
+      hotkeys_(std::make_unique<X11HotkeyService>(xcbConnection(), rootWindow(), *log_)),
+      input_(std::make_unique<X11InputService>(xcbConnection(), rootWindow(), *log_)),
       windowServer_(std::make_unique<X11WindowServer>(WindowStack::fromQt())),
       accessibility_(std::make_unique<AtspiAccessibility>(WindowStack::fromQt(), *log_)),
       capture_(std::make_unique<NullCapture>()) {}
 
-X11Desktop::~X11Desktop() {
-    // Closed mask windows are deleted at the next pass of the event loop; there
-    // may be none left, so delete them now, while the connection is still up.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+X11Desktop::~X11Desktop() = default;
 
 LogSink& X11Desktop::log() { return *log_; }
 

@@ -1,0 +1,289 @@
+#!/usr/bin/env python3
+"""The veil on a real X server: the real mask windows, driven through the overlay
+probe, on Xorg with two monitors (1920x1080 primary, 1280x1024 to its right),
+openbox and picom; checked pixel by pixel on screenshots.
+
+- a hole on the first monitor: clear inside (the gray background unchanged),
+  dimmed to background * (1 - opacity) outside, on both monitors, up to its edges;
+- a hole across both monitors is clear on both;
+- "currentonly" leaves the other monitor undimmed;
+- the opacity steps change the veil;
+- clicks on the veil reach the window below it; windows activated or opened
+  later stay under the veil;
+- a mirrored monitor adds no window; unplugging and plugging a monitor rebuilds
+  the windows, and the overlay works on the new layout;
+- closing the overlay leaves the screen exactly as it was.
+Then two more desktops: without a compositor the veil is opaque but the hole still
+shows the desktop; without a window manager a window that raises itself stays
+under the veil.
+
+Screenshots go to $DIMWELL_BUILD_DIR/test-output/veil.
+"""
+import os
+import select
+import shutil
+import subprocess
+import sys
+import time
+
+SOURCE_DIR = os.environ.get("DIMWELL_SOURCE_DIR") or os.path.dirname(os.path.dirname(os.path.dirname(
+    os.path.abspath(__file__))))
+BUILD_DIR = os.environ.get("DIMWELL_BUILD_DIR") or os.path.join(SOURCE_DIR, "build")
+sys.path.insert(0, os.path.join(SOURCE_DIR, "scripts"))
+from xdesktop import Desktop, DesktopError  # noqa: E402
+
+PROBE = os.path.join(BUILD_DIR, "tests", "x11", "overlay_probe")
+OUT_DIR = os.path.join(BUILD_DIR, "test-output", "veil")
+BACKGROUND = (128, 128, 128)
+STEP_TIMEOUT = 5.0
+TOLERANCE = 2
+
+
+def veiled(opacity, rgb=BACKGROUND):
+    return tuple(round(c * (1.0 - opacity)) for c in rgb)
+
+
+class Probe:
+    """The overlay probe on a desktop: one command, one answer, each bounded in time."""
+
+    def __init__(self, desktop):
+        self.desktop = desktop
+        self.log_path = desktop.log_path("overlay_probe")
+        self.popen = desktop.spawn([PROBE], name="overlay_probe", stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.lines = []
+        self._pending = b""
+        self.expect("ready")
+
+    def _line(self, timeout=STEP_TIMEOUT):
+        # Lines are split here, not by a buffered reader, so that select() on the
+        # pipe never misses a line that already sits in a buffer.
+        deadline = time.monotonic() + timeout
+        while b"\n" not in self._pending:
+            left = deadline - time.monotonic()
+            ready, _, _ = select.select([self.popen.stdout], [], [], max(0.0, left))
+            if not ready:
+                raise DesktopError(f"the probe said nothing for {timeout:g} s, see {self.log_path}")
+            chunk = os.read(self.popen.stdout.fileno(), 4096)
+            if not chunk:
+                raise DesktopError(f"the probe ended (status {self.popen.poll()}), see {self.log_path}")
+            self._pending += chunk
+        line, self._pending = self._pending.split(b"\n", 1)
+        line = line.decode().strip()
+        self.lines.append(line)
+        return line
+
+    def expect(self, prefix, timeout=STEP_TIMEOUT):
+        """Reads lines until one starts with prefix; returns it."""
+        while True:
+            line = self._line(timeout)
+            if line.startswith("error"):
+                raise DesktopError(f"probe: {line}")
+            if line.startswith(prefix):
+                return line
+
+    def send(self, command):
+        self.popen.stdin.write((command + "\n").encode())
+        self.popen.stdin.flush()
+        return self.expect("ok " + command.split()[0])
+
+    def windows(self):
+        """[(x, y, width, height, visible)] of the mask windows, root pixels."""
+        count = int(self.send("windows").split()[2])
+        return [tuple(int(v) for v in self._line().split()[2:7]) for _ in range(count)]
+
+    def alive(self):
+        return self.popen.poll() is None
+
+    def log(self):
+        with open(self.log_path, errors="replace") as f:
+            return f.read()
+
+
+class Checks:
+    def __init__(self, desktop):
+        self.desktop = desktop
+        self.failures = []
+
+    def pixel(self, what, x, y, rgb, timeout=STEP_TIMEOUT):
+        try:
+            self.desktop.wait_for_pixel(x, y, rgb, tolerance=TOLERANCE, timeout=timeout)
+        except DesktopError as e:
+            self.fail(f"{what}: {e}")
+
+    def that(self, what, ok):
+        if not ok:
+            self.fail(what)
+
+    def fail(self, text):
+        print("FAIL", text, file=sys.stderr)
+        self.failures.append(text)
+
+    def shot(self, name):
+        os.makedirs(OUT_DIR, exist_ok=True)
+        return self.desktop.screenshot(os.path.join(OUT_DIR, f"{name}.png"))
+
+
+def hole_edges(check, label, x, y, w, h, outside):
+    """The hole is exactly (x, y, w, h): clear on its edge pixels, dimmed one pixel beyond."""
+    for px, py in ((x, y), (x + w - 1, y), (x, y + h - 1), (x + w - 1, y + h - 1), (x + w // 2, y + h // 2)):
+        check.pixel(f"{label}: inside at ({px},{py})", px, py, BACKGROUND)
+    for px, py in ((x - 1, y + 5), (x + w, y + 5), (x + 5, y - 1), (x + 5, y + h)):
+        check.pixel(f"{label}: outside at ({px},{py})", px, py, outside)
+
+
+def xev_presses(path):
+    with open(path, errors="replace") as f:
+        return f.read().count("ButtonPress event")
+
+
+def main_desktop():
+    failures = []
+    with Desktop(monitors=2) as d:
+        check = Checks(d)
+        baseline = d.capture()
+        probe = Probe(d)
+        dim = veiled(0.8)
+
+        check.that("two mask windows, hidden, one per monitor",
+                   probe.windows() == [(0, 0, 1920, 1080, 0), (1920, 0, 1280, 1024, 0)])
+
+        probe.send("hole 200 150 400 300")
+        hole_edges(check, "hole on the first monitor", 200, 150, 400, 300, dim)
+        check.pixel("first monitor, far from the hole", 1500, 900, dim)
+        check.pixel("second monitor", 2500, 500, dim)
+        check.shot("hole-first-monitor")
+
+        probe.send("hole 1800 200 300 200")
+        hole_edges(check, "hole across both monitors", 1800, 200, 300, 200, dim)
+        check.pixel("hole across the monitors' seam, first side", 1919, 300, BACKGROUND)
+        check.pixel("hole across the monitors' seam, second side", 1920, 300, BACKGROUND)
+        check.pixel("old hole dimmed again", 300, 250, dim)
+        check.shot("hole-both-monitors")
+
+        probe.send("increase")
+        check.pixel("opacity raised to 0.9", 100, 100, veiled(0.9))
+        probe.send("decrease")
+        probe.send("decrease")
+        check.pixel("opacity lowered to 0.7", 100, 100, veiled(0.7))
+        check.that("stored opacity is 0.7", probe.send("opacity").split()[2].startswith("0.7"))
+        probe.send("increase")
+        check.pixel("opacity back at 0.8", 100, 100, dim)
+
+        probe.send("currentonly 1")
+        probe.send("hole 200 150 400 300")
+        check.pixel("current only: the first monitor is dimmed", 100, 100, dim)
+        check.pixel("current only: the second monitor is not", 2500, 500, BACKGROUND)
+        check.shot("current-only")
+        probe.send("currentonly 0")
+
+        # Clicks go through the veil; windows raised or opened later stay under it.
+        xev_log = os.path.join(d.dir, "logs", "xev.out")
+        with open(xev_log, "w") as out:
+            d.spawn(["xev", "-geometry", "200x150+1000+600", "-name", "clicks"], name="xev", stdout=out)
+        clicks = d.wait_for_window("clicks")
+        logo = d.xlogo(geometry="300x300+1300+100")
+        probe.send("hole 200 150 400 300")
+        cx, cy, _, _ = d.window_rect(clicks)
+        before = xev_presses(xev_log)
+        d.click(cx + 100, cy + 75)
+        d.wait_for(lambda: xev_presses(xev_log) > before, STEP_TIMEOUT, "the click below the veil")
+        lx, ly, lw, _ = d.window_rect(logo)
+        check.pixel("a window raised by the window manager stays dimmed", lx + lw // 2, ly + 20, veiled(0.8, (255,) * 3))
+        d.activate(clicks)
+        check.pixel("an activated window stays dimmed", cx + 100, cy + 100, veiled(0.8, (255,) * 3))
+        late = d.xlogo(title="late", geometry="200x200+700+500")
+        x, y, w, _ = d.window_rect(late)
+        check.pixel("a window opened later is dimmed", x + w // 2, y + 15, veiled(0.8, (255,) * 3))
+        check.shot("windows-under-the-veil")
+
+        # A mirror shows the same picture: it gets no window of its own.
+        mirror = d.mirror_monitor("DUMMY1")
+        probe.expect("reconfigured")
+        check.that("a mirrored monitor adds no window", len(probe.windows()) == 2)
+        check.that("the mirror set is logged", "not main mirror display" in probe.log())
+        d.remove_monitor(mirror)
+        probe.expect("reconfigured")
+
+        # Unplugging the second monitor rebuilds the windows (hidden) without a crash.
+        d.remove_monitor("DUMMY1")
+        probe.expect("reconfigured")
+        check.that("one window after unplugging", probe.windows() == [(0, 0, 1920, 1080, 0)])
+        probe.send("hole 200 150 400 300")
+        hole_edges(check, "hole after unplugging", 200, 150, 400, 300, dim)
+        d.add_monitor("1280x1024+1920+0", output="DUMMY1")
+        probe.expect("reconfigured")
+        check.that("two windows after plugging back", len(probe.windows()) == 2)
+        probe.send("hole 1800 200 300 200")
+        hole_edges(check, "hole across both monitors after plugging back", 1800, 200, 300, 200, dim)
+        check.pixel("the plugged monitor is dimmed", 2500, 800, dim)
+        check.shot("after-replug")
+
+        # Closing leaves the screen as it was (the clients opened since aside).
+        for name in ("late",):
+            d.xdotool("windowkill", d.wait_for_window(name))
+        probe.send("close")
+        time.sleep(0.3)
+        after = d.capture()
+        d.wait_for(lambda: d.pixel(100, 100) == BACKGROUND, STEP_TIMEOUT, "the veil to go")
+        outside = [(x, y) for x in range(0, 3200, 97) for y in range(0, 1080, 53)
+                   if not (990 <= x < 1640 and 80 <= y < 800)]
+        changed = [(x, y) for x, y in outside if after.pixel(x, y) != baseline.pixel(x, y)]
+        check.that(f"the screen is clean after closing (changed: {changed[:5]})", not changed)
+        probe.send("quit")
+        failures += check.failures
+    return failures
+
+
+def fallback_desktop():
+    """No compositor: an opaque veil, with the hole cut out of the window."""
+    with Desktop(monitors=1, compositor=False) as d:
+        check = Checks(d)
+        probe = Probe(d)
+        probe.send("hole 300 200 500 400")
+        hole_edges(check, "no compositor", 300, 200, 500, 400, (0, 0, 0))
+        check.that("the missing compositor is logged once",
+                   probe.log().count("no compositor: the veil will be opaque") == 1)
+        check.shot("no-compositor")
+        probe.send("close")
+        check.pixel("no compositor: closed", 100, 100, BACKGROUND)
+        probe.send("quit")
+        return check.failures
+
+
+def unmanaged_desktop():
+    """No window manager: a window that raises itself goes back under the veil."""
+    with Desktop(monitors=1, wm=False) as d:
+        check = Checks(d)
+        probe = Probe(d)
+        logo = d.xlogo(geometry="300x300+600+300")
+        probe.send("hole 100 100 200 200")
+        x, y, w, _ = d.window_rect(logo)
+        check.pixel("dimmed at first", x + w // 2, y + 20, veiled(0.8, (255,) * 3))
+        d.xdotool("windowraise", logo)
+        time.sleep(0.3)
+        check.pixel("dimmed after raising itself", x + w // 2, y + 20, veiled(0.8, (255,) * 3))
+        probe.send("quit")
+        return check.failures
+
+
+def main():
+    if not os.path.exists(PROBE):
+        print(f"{PROBE} not built", file=sys.stderr)
+        return 1
+    shutil.rmtree(OUT_DIR, ignore_errors=True)
+    failures = []
+    for scenario in (main_desktop, fallback_desktop, unmanaged_desktop):
+        try:
+            failures += scenario()
+        except DesktopError as e:
+            failures.append(f"{scenario.__name__}: {e}")
+            print("FAIL", failures[-1], file=sys.stderr)
+    if failures:
+        print(f"{len(failures)} check(s) failed; screenshots in {OUT_DIR}", file=sys.stderr)
+        return 1
+    print(f"veil: all checks passed; screenshots in {OUT_DIR}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

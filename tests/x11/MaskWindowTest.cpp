@@ -1,0 +1,227 @@
+// The mask windows and displays on a real X server, read back through a
+// connection of the test's own: what the server holds, not what the code believes.
+
+#include "WindowTestSupport.h"
+
+#include "mask/CustomView.h"
+#include "platform/x11/MaskWindow.h"
+#include "platform/x11/ScreenSpace.h"
+#include "platform/x11/X11Displays.h"
+#include "platform/x11/XcbUtil.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <xcb/shape.h>
+
+#include <unistd.h>
+
+namespace dimwell::x11 {
+namespace {
+
+using namespace testing;
+
+/// The view as the mask window paints it, and every area it was asked to paint.
+class ViewPainter : public SurfacePainter {
+public:
+    explicit ViewPainter(const Rect& frame) : view(frame) { view.setOverlayOpacity(0.8f); }
+    void draw(Canvas& canvas, const Rect& dirty) override {
+        // Recordings tell what changed; only real paints count here.
+        if (!dynamic_cast<RecordingCanvas*>(&canvas)) {
+            areas.push_back(dirty);
+        }
+        view.drawRect(canvas, dirty);
+    }
+    CustomView view;
+    std::vector<Rect> areas;
+};
+
+class MaskWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DIMWELL_REQUIRE_DESKTOP();
+        displays = std::make_unique<X11Displays>(log);
+        factory = std::make_unique<X11WindowFactory>(*displays, log);
+        const DisplayInfo main = displays->activeDisplays().front();
+        frame = topLeftToCocoa(main.bounds, displays->mainScreenHeight());
+        painter = std::make_unique<ViewPainter>(frame);
+    }
+
+    std::unique_ptr<MaskWindow> makeWindow() {
+        auto surface = factory->createMaskSurface(frame, *painter);
+        return std::unique_ptr<MaskWindow>(static_cast<MaskWindow*>(surface.release()));
+    }
+
+    std::optional<xcb_get_window_attributes_reply_t> attributes(xcb_window_t w) {
+        xcb_generic_error_t* error = nullptr;
+        auto* r = xcb_get_window_attributes_reply(x.get(), xcb_get_window_attributes(x.get(), w), &error);
+        std::free(error);
+        std::optional<xcb_get_window_attributes_reply_t> out;
+        if (r) {
+            out = *r;
+        }
+        std::free(r);
+        return out;
+    }
+
+    /// Waits until the server has carried out everything sent on Qt's connection.
+    static void syncQt() {
+        xcb_connection_t* c = xcbConnection();
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    }
+
+    bool mapped(xcb_window_t w) {
+        const auto a = attributes(w);
+        return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+    }
+
+    RecordingLog log;
+    Xconn x;
+    std::unique_ptr<X11Displays> displays;
+    std::unique_ptr<X11WindowFactory> factory;
+    Rect frame;
+    std::unique_ptr<ViewPainter> painter;
+};
+
+TEST_F(MaskWindowTest, DisplaysAreQtsScreensWithTheMainOneFirst) {
+    const auto list = displays->activeDisplays();
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    ASSERT_EQ(list.size(), static_cast<std::size_t>(screens.size()));
+    const QRect primary = ScreenSpace::nativeGeometry(QGuiApplication::primaryScreen());
+    EXPECT_EQ(list.front().id, displays->mainDisplayId());
+    EXPECT_EQ(list.front().bounds, (Rect{0, 0, double(primary.width()), double(primary.height())}));
+    EXPECT_EQ(displays->mainScreenHeight(), primary.height());
+    for (const DisplayInfo& d : list) {
+        const QRect root(int(d.bounds.x) + primary.x(), int(d.bounds.y) + primary.y(), int(d.bounds.width),
+                         int(d.bounds.height));
+        const bool known = std::any_of(screens.begin(), screens.end(),
+                                       [&](const QScreen* s) { return ScreenSpace::nativeGeometry(s) == root; });
+        EXPECT_TRUE(known) << "display " << d.id << " at " << root.x() << "," << root.y();
+        EXPECT_FALSE(d.inMirrorSet);
+    }
+}
+
+TEST_F(MaskWindowTest, WindowIsAnUnmanagedTranslucentClickThroughDimwellWindow) {
+    auto window = makeWindow();
+    ASSERT_TRUE(window);
+    window->setShieldingLevel();
+    window->setIgnoresMouseEvents(true);
+    window->orderFront();
+    const xcb_window_t w = window->windowId();
+    ASSERT_TRUE(pumpUntil([&] { return mapped(w); }, 3000));
+
+    const auto a = attributes(w);
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(a->override_redirect) << "the window manager must never move or frame the veil";
+
+    auto* geometry = xcb_get_geometry_reply(x.get(), xcb_get_geometry(x.get(), w), nullptr);
+    ASSERT_TRUE(geometry);
+    EXPECT_EQ(geometry->depth, 32) << "per-pixel alpha needs an ARGB visual";
+    std::free(geometry);
+    const Head& main = displays->mainHead();
+    EXPECT_EQ(x.inside(w), ScreenSpace(QRect(main.x, main.y, main.width, main.height)).cocoaToRoot(frame));
+
+    auto* input = xcb_shape_get_rectangles_reply(
+        x.get(), xcb_shape_get_rectangles(x.get(), w, XCB_SHAPE_SK_INPUT), nullptr);
+    ASSERT_TRUE(input);
+    EXPECT_EQ(input->rectangles_len, 0u) << "an empty input region lets every click through";
+    std::free(input);
+
+    EXPECT_EQ(x.cardinals(w, "_NET_WM_PID"), std::vector<std::uint32_t>{static_cast<std::uint32_t>(getpid())});
+    auto* wmClass = xcb_get_property_reply(
+        x.get(), xcb_get_property(x.get(), 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 64), nullptr);
+    ASSERT_TRUE(wmClass);
+    const std::string value(static_cast<const char*>(xcb_get_property_value(wmClass)),
+                            static_cast<std::size_t>(xcb_get_property_value_length(wmClass)));
+    std::free(wmClass);
+    EXPECT_EQ(value.substr(0, 15), std::string("Dimwell\0Dimwell", 15));
+
+    window->setIgnoresMouseEvents(false);
+    syncQt();
+    input = xcb_shape_get_rectangles_reply(x.get(), xcb_shape_get_rectangles(x.get(), w, XCB_SHAPE_SK_INPUT), nullptr);
+    ASSERT_TRUE(input);
+    EXPECT_GT(input->rectangles_len, 0u);
+    std::free(input);
+}
+
+TEST_F(MaskWindowTest, OrderOutThenFrontInOnePassNeverUnmaps) {
+    auto window = makeWindow();
+    window->orderFront();
+    const xcb_window_t w = window->windowId();
+    ASSERT_TRUE(pumpUntil([&] { return mapped(w); }, 3000));
+    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(x.get(), w, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(x.get());
+
+    auto unmaps = [&] {
+        int n = 0;
+        while (xcb_generic_event_t* e = xcb_poll_for_event(x.get())) {
+            n += (e->response_type & 0x7f) == XCB_UNMAP_NOTIFY;
+            std::free(e);
+        }
+        return n;
+    };
+    // What every new hole does: all windows out, the touched ones straight back.
+    window->orderOut();
+    window->orderFront();
+    pumpFor(300);
+    EXPECT_EQ(unmaps(), 0) << "the veil flickered";
+    EXPECT_TRUE(window->isVisible());
+
+    window->orderOut();
+    EXPECT_FALSE(window->isVisible());
+    ASSERT_TRUE(pumpUntil([&] { return !mapped(w); }, 3000));
+    EXPECT_EQ(unmaps(), 1);
+}
+
+TEST_F(MaskWindowTest, MovingTheHoleRepaintsOnlyTheOldAndNewHole) {
+    auto window = makeWindow();
+    window->orderFront();
+    ASSERT_TRUE(pumpUntil([&] { return mapped(window->windowId()); }, 3000));
+    pumpFor(200);
+
+    painter->view.setMyRect({100, 100, 200, 150});
+    painter->areas.clear();
+    window->display();
+    painter->view.setMyRect({140, 120, 200, 150});
+    window->display();
+    ASSERT_FALSE(painter->areas.empty());
+    double area = 0;
+    for (const Rect& r : painter->areas) {
+        area += r.width * r.height;
+    }
+    // Two changes of two 200×150 holes each at most: far less than the display.
+    EXPECT_LE(area, 4 * 200.0 * 150.0);
+    EXPECT_LT(area, frame.width * frame.height / 4);
+
+    // Nothing changed: nothing is painted.
+    painter->areas.clear();
+    window->display();
+    window->setNeedsDisplay();
+    pumpFor(100);
+    EXPECT_TRUE(painter->areas.empty());
+
+    // A new opacity changes every pixel.
+    painter->view.setOverlayOpacity(0.5f);
+    window->display();
+    ASSERT_EQ(painter->areas.size(), 1u);
+    EXPECT_EQ(painter->areas.front(), (Rect{0, 0, frame.width, frame.height}));
+}
+
+TEST_F(MaskWindowTest, ClosedWindowIsDestroyedAndIgnoresLaterCalls) {
+    auto window = makeWindow();
+    window->orderFront();
+    const xcb_window_t w = window->windowId();
+    ASSERT_TRUE(pumpUntil([&] { return mapped(w); }, 3000));
+    window->close();
+    window->orderFront();
+    window->display();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->windowId(), xcb_window_t{XCB_WINDOW_NONE});
+    EXPECT_TRUE(pumpUntil([&] { return !attributes(w).has_value(); }, 3000)) << "the X window still exists";
+    window.reset();
+    pumpFor(50);
+}
+
+} // namespace
+} // namespace dimwell::x11

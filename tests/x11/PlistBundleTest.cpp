@@ -1,0 +1,147 @@
+// The shipped resources as the program reads them from disk: the presets, the
+// tutorial's five shortcuts, the rows, and seeding a first run from them.
+
+#include "app/Preferences.h"
+#include "platform/sim/SimResources.h"
+#include "platform/x11/PlistBundle.h"
+#include "platform/x11/PlistDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+namespace dimwell::x11 {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Lines : public LogSink {
+public:
+    void write(std::string_view line) override { lines.emplace_back(line); }
+    std::vector<std::string> lines;
+};
+
+class PlistBundleTest : public ::testing::Test {
+protected:
+    Lines log;
+    PlistBundle bundle{"/opt/dimwell/bin", DIMWELL_SOURCE_RESOURCES, log};
+};
+
+TEST_F(PlistBundleTest, ShippedListsAreTheOnesTheSimulatedDesktopDescribes) {
+    // The core's tests run on the simulated copies; the real files must not drift.
+    EXPECT_EQ(bundle.propertyList("hotkeys"), simres::hotkeysPlist());
+    EXPECT_EQ(bundle.propertyList("hotkeySettings"), simres::hotkeySettingsPlist());
+    EXPECT_TRUE(log.lines.empty());
+}
+
+struct TutorialShortcut {
+    const char* mode;
+    std::uint32_t keycode;
+    const char* character;
+};
+
+void PrintTo(const TutorialShortcut& row, std::ostream* os) { *os << row.mode; }
+
+class TutorialShortcutTest : public PlistBundleTest, public ::testing::WithParamInterface<TutorialShortcut> {};
+
+TEST_P(TutorialShortcutTest, FirstPresetIsControlShiftAndTheLetter) {
+    const auto hotkeys = bundle.propertyList("hotkeys");
+    ASSERT_TRUE(hotkeys);
+    const Value* preset = lookup(*hotkeys, "default1");
+    ASSERT_TRUE(preset);
+    const HotkeyRecord r = HotkeyRecord::fromValue(lookup(*preset, GetParam().mode));
+    EXPECT_TRUE(r.control);
+    EXPECT_TRUE(r.shift);
+    EXPECT_FALSE(r.option);
+    EXPECT_FALSE(r.command);
+    EXPECT_EQ(r.keycode, GetParam().keycode);
+    EXPECT_EQ(r.character, GetParam().character);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tutorial, TutorialShortcutTest,
+                         ::testing::Values(TutorialShortcut{"selectMode", 6, "Z"}, TutorialShortcut{"windowMode", 7, "X"},
+                                           TutorialShortcut{"closeOverlay", 0, "A"},
+                                           TutorialShortcut{"patternMode", 8, "C"},
+                                           TutorialShortcut{"viewMode", 9, "V"}),
+                         [](const auto& row) { return std::string(row.param.mode); });
+
+TEST_F(PlistBundleTest, BothPresetsGiveEveryModeADistinctShortcutWithAModifier) {
+    const auto hotkeys = bundle.propertyList("hotkeys");
+    ASSERT_TRUE(hotkeys);
+    for (const char* preset : {"default1", "default2"}) {
+        std::set<std::pair<std::uint32_t, std::uint32_t>> seen;
+        for (const std::string& mode : modeNames()) {
+            const Value* record = lookup(*lookup(*hotkeys, preset), mode);
+            ASSERT_TRUE(record) << preset << " " << mode;
+            const HotkeyRecord r = HotkeyRecord::fromValue(record);
+            EXPECT_TRUE(r.hasModifier()) << preset << " " << mode;
+            EXPECT_TRUE(r.character && !r.character->empty()) << preset << " " << mode;
+            EXPECT_TRUE(seen.insert({r.keycode, r.hotkeyModifiers()}).second) << preset << " reuses " << r.displayString();
+        }
+    }
+}
+
+TEST_F(PlistBundleTest, RowsNameEveryModeOnceAndStartEnabled) {
+    const auto settings = bundle.propertyList("hotkeySettings");
+    ASSERT_TRUE(settings);
+    const Value* rows = lookup(*settings, "hotkeyarray");
+    ASSERT_TRUE(rows && rows->asArray());
+    std::set<std::string> modes;
+    for (const Value& row : *rows->asArray()) {
+        const HotkeySettingsEntry e = HotkeySettingsEntry::fromValue(row);
+        EXPECT_TRUE(e.enabled) << e.mode;
+        EXPECT_FALSE(e.name.empty()) << e.mode;
+        EXPECT_NE(hotkeyIdForMode(e.mode), 0u) << e.mode;
+        modes.insert(e.mode);
+    }
+    EXPECT_EQ(modes.size(), 8u);
+    EXPECT_EQ(rows->asArray()->size(), 8u);
+}
+
+TEST_F(PlistBundleTest, FirstRunSeedsTheFileFromTheResources) {
+    char pattern[] = "/tmp/dimwell-seed-XXXXXX";
+    const fs::path dir = mkdtemp(pattern);
+    const std::string path = (dir / "prefs.plist").string();
+    {
+        PlistDefaults defaults(path, log);
+        EXPECT_TRUE(loadDefaults(defaults, bundle));
+    }
+    PlistDefaults again(path, log);
+    EXPECT_FALSE(loadDefaults(again, bundle)) << "the second start is not a first run";
+    EXPECT_EQ(floatForKey(again, prefkey::opacity), 0.8f);
+    EXPECT_EQ(again.object(prefkey::userHotkeys), simres::default1Preset());
+    EXPECT_EQ(again.object(prefkey::hotkeySettings), simres::hotkeyArray());
+    EXPECT_TRUE(isShortcutActive(again, "selectMode"));
+    fs::remove_all(dir);
+}
+
+TEST_F(PlistBundleTest, MissingListYieldsNothingAndSaysSo) {
+    EXPECT_FALSE(bundle.propertyList("nosuchlist"));
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_NE(log.lines[0].find("nosuchlist.plist"), std::string::npos);
+}
+
+TEST_F(PlistBundleTest, ResourcePathsStayInsideTheResourceFolder) {
+    EXPECT_EQ(bundle.resourcePath("hotkeys", "plist"), std::string(DIMWELL_SOURCE_RESOURCES) + "/hotkeys.plist");
+    EXPECT_EQ(bundle.resourcePath("hotkeys", "png"), "");
+    EXPECT_EQ(bundle.resourcePath("../resources/hotkeys", "plist"), "");
+    EXPECT_EQ(bundle.bundlePath(), "/opt/dimwell/bin/Dimwell");
+    EXPECT_EQ(bundle.processName(), "Dimwell");
+}
+
+TEST(PlistBundleLocation, EnvironmentChoosesTheResourceFolder) {
+    Lines log;
+    setenv("DIMWELL_RESOURCES", "/elsewhere/resources", 1);
+    const PlistBundle chosen(log);
+    unsetenv("DIMWELL_RESOURCES");
+    EXPECT_EQ(chosen.resourceFolder(), "/elsewhere/resources");
+    // Without it a build tree reads the source tree's resources.
+    const PlistBundle found(log);
+    EXPECT_TRUE(found.propertyList("hotkeys").has_value()) << found.resourceFolder();
+}
+
+} // namespace
+} // namespace dimwell::x11

@@ -1,0 +1,289 @@
+// The preferences file: every value type survives a restart, damaged or foreign
+// files are kept aside (never lost), and writes replace the file in one step.
+
+#include "app/Preferences.h"
+#include "platform/x11/PlistDefaults.h"
+#include "platform/x11/PlistValue.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace dimwell::x11 {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Lines : public LogSink {
+public:
+    void write(std::string_view line) override { lines.emplace_back(line); }
+    bool anyContains(const std::string& text) const {
+        for (const auto& l : lines) {
+            if (l.find(text) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+    std::vector<std::string> lines;
+};
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "dimwell-prefs-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const fs::path& p, const std::string& bytes) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+std::vector<fs::path> entries(const fs::path& dir) {
+    std::vector<fs::path> out;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        out.push_back(e.path().filename());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+class PlistDefaultsTest : public ::testing::Test {
+protected:
+    fs::path file() const { return dir.path() / "Dimwell" / "com.Orvalen.Dimwell.plist"; }
+    std::unique_ptr<PlistDefaults> open() { return std::make_unique<PlistDefaults>(file().string(), log); }
+
+    TempDir dir;
+    Lines log;
+};
+
+// --- every value type, through the file ------------------------------------------
+
+struct RoundTrip {
+    const char* name;
+    Value value;
+};
+
+void PrintTo(const RoundTrip& row, std::ostream* os) { *os << row.name; }
+
+class PlistRoundTripTest : public PlistDefaultsTest, public ::testing::WithParamInterface<RoundTrip> {};
+
+TEST_P(PlistRoundTripTest, ValueReadsBackAfterRestart) {
+    open()->setObject("key", GetParam().value);
+    const auto again = open();
+    const auto read = again->object("key");
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(*read, GetParam().value);
+    EXPECT_TRUE(log.lines.empty()) << log.lines.front();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, PlistRoundTripTest,
+    ::testing::Values(
+        RoundTrip{"float_opacity", Value::real(static_cast<double>(0.8f))},
+        RoundTrip{"real_all_digits", Value::real(0.1 + 0.2)},
+        RoundTrip{"real_tiny", Value::real(1e-300)},
+        RoundTrip{"real_negative", Value::real(-2.5)},
+        RoundTrip{"bool_yes", Value::boolean(true)},
+        RoundTrip{"bool_no", Value::boolean(false)},
+        RoundTrip{"integer_zero", Value::integer(0)},
+        RoundTrip{"integer_negative", Value::integer(-42)},
+        RoundTrip{"integer_largest", Value::integer(INT64_MAX)},
+        RoundTrip{"integer_smallest", Value::integer(INT64_MIN)},
+        RoundTrip{"string_markup_and_symbols", Value::string("<a & b> \"\u2303\u21e7Z\"")},
+        RoundTrip{"string_empty", Value::string("")},
+        RoundTrip{"array_mixed", Value::array({Value::integer(1), Value::string("two"), Value::boolean(true)})},
+        RoundTrip{"array_empty", Value::array({})},
+        RoundTrip{"dictionary_nested",
+                  Value::dictionary({{"selectMode", Value::dictionary({{"control", Value::boolean(true)},
+                                                                        {"keycode", Value::integer(6)},
+                                                                        {"character", Value::string("Z")}})},
+                                     {"rows", Value::array({Value::dictionary({})})}})}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(PlistDefaultsTest, AbsentKeysStayAbsentAndAbsentFloatReadsZero) {
+    const auto defaults = open();
+    EXPECT_FALSE(defaults->object(prefkey::opacity).has_value());
+    EXPECT_EQ(floatForKey(*defaults, prefkey::opacity), 0.0f);
+    setFloat(*defaults, prefkey::opacity, 0.8f);
+    EXPECT_EQ(floatForKey(*open(), prefkey::opacity), 0.8f);
+}
+
+TEST_F(PlistDefaultsTest, RemovedKeyIsGoneAfterRestart) {
+    auto defaults = open();
+    defaults->setObject("a", Value::integer(1));
+    defaults->setObject("b", Value::integer(2));
+    defaults->removeObject("a");
+    const auto again = open();
+    EXPECT_FALSE(again->object("a").has_value());
+    EXPECT_EQ(again->object("b"), Value::integer(2));
+}
+
+TEST_F(PlistDefaultsTest, FileIsPrivateXmlAndNoTemporaryIsLeft) {
+    open()->setObject("clickout", Value::boolean(true));
+    struct stat st {};
+    ASSERT_EQ(stat(file().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(readFile(file()).rfind("<?xml", 0), 0u);
+    EXPECT_EQ(entries(file().parent_path()), std::vector<fs::path>{file().filename()});
+}
+
+TEST_F(PlistDefaultsTest, BinaryListIsRead) {
+    // {"opacity": 0.5} as a binary list, the form other tools often write.
+    static const char binary[] =
+        "bplist00\xd1\x01\x02\x57opacity\x23\x3f\xe0\x00\x00\x00\x00\x00\x00\x08\x0b\x13\x00\x00\x00\x00\x00"
+        "\x00\x01\x01\x00\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+        "\x00\x00\x1c";
+    writeFile(file(), std::string(binary, sizeof binary - 1));
+    EXPECT_EQ(open()->object("opacity"), Value::real(0.5));
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST_F(PlistDefaultsTest, DatesAndDataAreSkippedWithALogLineAndTheRestKept) {
+    writeFile(file(), R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+  <key>when</key><date>2020-01-01T00:00:00Z</date>
+  <key>blob</key><data>AAEC</data>
+  <key>opacity</key><real>0.6</real>
+</dict></plist>)");
+    const auto defaults = open();
+    EXPECT_EQ(defaults->object("opacity"), Value::real(0.6));
+    EXPECT_FALSE(defaults->object("when").has_value());
+    EXPECT_FALSE(defaults->object("blob").has_value());
+    EXPECT_TRUE(log.anyContains("when")) << "the skipped date is named in the log";
+    EXPECT_TRUE(log.anyContains("blob"));
+}
+
+// --- damaged and foreign files ----------------------------------------------------
+
+struct Damaged {
+    const char* name;
+    std::string bytes;
+};
+
+void PrintTo(const Damaged& row, std::ostream* os) { *os << row.name; }
+
+class PlistDamagedFileTest : public PlistDefaultsTest, public ::testing::WithParamInterface<Damaged> {};
+
+TEST_P(PlistDamagedFileTest, IsMovedAsideIntactLoggedAndTheStoreStartsEmpty) {
+    writeFile(file(), GetParam().bytes);
+    auto defaults = open();
+
+    EXPECT_FALSE(defaults->object(prefkey::opacity).has_value());
+    EXPECT_FALSE(fs::exists(file()));
+    const auto names = entries(file().parent_path());
+    ASSERT_EQ(names.size(), 1u);
+    const std::string aside = names.front().string();
+    EXPECT_EQ(aside.rfind(file().filename().string() + ".corrupt-", 0), 0u) << aside;
+    EXPECT_EQ(readFile(file().parent_path() / aside), GetParam().bytes) << "the user's bytes are kept as they were";
+    EXPECT_TRUE(log.anyContains("damaged")) << "one clear line says what happened";
+    EXPECT_TRUE(log.anyContains(aside));
+
+    // The next change writes a fresh file beside the one kept aside.
+    setFloat(*defaults, prefkey::opacity, 0.8f);
+    EXPECT_EQ(floatForKey(*open(), prefkey::opacity), 0.8f);
+    EXPECT_EQ(entries(file().parent_path()).size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, PlistDamagedFileTest,
+    ::testing::Values(Damaged{"text", "opacity = 0.8\n"},
+                      Damaged{"truncated_xml", "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>opacity</key>"},
+                      Damaged{"empty", ""},
+                      Damaged{"binary_garbage", std::string("bplist00\x01\x02\x03\xff", 12)},
+                      Damaged{"array_root", "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>1</integer>"
+                                            "</array></plist>"},
+                      Damaged{"string_root", "<?xml version=\"1.0\"?><plist version=\"1.0\"><string>x</string></plist>"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(PlistDefaultsTest, SecondDamagedFileDoesNotReplaceTheFirstOneKeptAside) {
+    writeFile(file(), "first");
+    open();
+    writeFile(file(), "second");
+    open();
+    std::vector<std::string> kept;
+    for (const auto& name : entries(file().parent_path())) {
+        kept.push_back(readFile(file().parent_path() / name));
+    }
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, (std::vector<std::string>{"first", "second"}));
+}
+
+// --- failed writes ----------------------------------------------------------------
+
+TEST_F(PlistDefaultsTest, FailedWriteReportsFalseLogsOnceAndKeepsTheValueInMemory) {
+    // The folder's place is taken by a file: nothing can be written there.
+    writeFile(dir.path() / "blocked", "x");
+    PlistDefaults defaults((dir.path() / "blocked" / "prefs.plist").string(), log);
+    defaults.setObject("a", Value::integer(1));
+    defaults.setObject("b", Value::integer(2));
+    EXPECT_FALSE(defaults.synchronize());
+    EXPECT_EQ(defaults.object("b"), Value::integer(2));
+    EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(),
+                            [](const std::string& l) { return l.find("cannot save") != std::string::npos; }),
+              1);
+}
+
+TEST_F(PlistDefaultsTest, FailedReplaceLeavesNoTemporaryBehind) {
+    // A folder where the file should be: the final rename fails after the
+    // temporary file was written in full.
+    fs::create_directories(file());
+    writeFile(file() / "inside", "keep");
+    PlistDefaults defaults(file().string(), log);
+    defaults.setObject("a", Value::integer(1));
+    EXPECT_FALSE(defaults.synchronize());
+    for (const auto& name : entries(file().parent_path())) {
+        EXPECT_EQ(name.string().find(".plist."), std::string::npos) << "left behind: " << name;
+    }
+}
+
+TEST_F(PlistDefaultsTest, LinkedFileStaysALinkToItsTarget) {
+    const fs::path target = dir.path() / "dotfiles" / "dimwell.plist";
+    writeFile(target, toPlistXml(Value::dictionary({{"opacity", Value::real(0.5)}})));
+    fs::create_directories(file().parent_path());
+    fs::create_symlink(target, file());
+    setFloat(*open(), prefkey::opacity, 0.7f);
+    EXPECT_TRUE(fs::is_symlink(file()));
+    EXPECT_EQ(floatForKey(*open(), prefkey::opacity), 0.7f);
+}
+
+TEST(PlistDefaultsPath, FollowsXdgConfigHomeAndIgnoresARelativeOne) {
+    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = oldXdg ? oldXdg : "";
+    setenv("XDG_CONFIG_HOME", "/somewhere/config", 1);
+    EXPECT_EQ(PlistDefaults::defaultPath(), "/somewhere/config/Dimwell/com.Orvalen.Dimwell.plist");
+    setenv("XDG_CONFIG_HOME", "relative/config", 1);
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    EXPECT_EQ(PlistDefaults::defaultPath(), home + "/.config/Dimwell/com.Orvalen.Dimwell.plist");
+    if (oldXdg) {
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+} // namespace
+} // namespace dimwell::x11
