@@ -984,10 +984,12 @@ def _cmd_run(args):
         print("xdesktop: run needs a command after --", file=sys.stderr)
         return 2
     with _desktop_from(args) as desktop:
-        # The command stays in our session and process group so that it keeps the
-        # terminal and gets Ctrl-C like any foreground program.
+        # Run from a terminal, the command stays in our session and process group so
+        # that it keeps the terminal and gets Ctrl-C like any foreground program.
+        # Otherwise (CTest, CI) it gets a session of its own, so that whatever it
+        # leaves running in the background is found and stopped with it.
         popen = desktop.spawn(cmd, name="command", stdin=None, stdout=sys.stdout, stderr=sys.stderr,
-                              new_session=False)
+                              new_session=not sys.stdin.isatty())
         try:
             status = popen.wait(timeout=args.timeout)
         except subprocess.TimeoutExpired:

@@ -164,6 +164,12 @@ class Processes(unittest.TestCase):
                 done = subprocess.run([sys.executable, XDESKTOP, "run", "--", "sh", "-c", script], timeout=60)
                 self.assertEqual(done.returncode, status)
 
+    def test_run_command_leaves_nothing_in_the_background(self):
+        done = subprocess.run([sys.executable, XDESKTOP, "run", "--", "sh", "-c", "sleep 300 & echo $!"],
+                              stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=60)
+        self.assertEqual(done.returncode, 0)
+        self.assertEqual(alive([int(done.stdout.strip())]), [])
+
     def test_sigterm_stops_the_desktop_and_the_command(self):
         runner = subprocess.Popen([sys.executable, XDESKTOP, "run", "--", "sh", "-c", 'echo "$DISPLAY"; exec sleep 60'],
                                   stdout=subprocess.PIPE, text=True)
