@@ -1,7 +1,8 @@
 #pragma once
-// The toolkit side of backend tests: one application for the whole test program,
-// its xcb connection, and waiting for X events to arrive through the event loop.
+// The toolkit side of backend tests: the application's xcb connection, and
+// waiting for X events to arrive through the event loop.
 
+#include "WindowTestSupport.h"
 #include "common/Log.h"
 
 #include <QApplication>
@@ -17,16 +18,8 @@
 
 namespace dimwell::x11::test {
 
-/// Creates the application on first use; other test files may have made it already.
-inline void ensureApplication() {
-    if (QCoreApplication::instance()) {
-        return;
-    }
-    static int argc = 1;
-    static char name[] = "dimwell_x11_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-}
+/// The test program's one application, shared with the other backend tests.
+inline void ensureApplication() { dimwell::x11::testing::desktopApp(); }
 
 inline xcb_connection_t* qtConnection() {
     ensureApplication();

@@ -3,6 +3,7 @@
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -121,6 +122,18 @@ xcb_keycode_t OtherClient::keycode(std::uint32_t keysym) {
         throw std::runtime_error("no key produces the keysym");
     }
     return codes.get()[0];
+}
+
+xcb_keycode_t OtherClient::spareKeycode() {
+    const xcb_setup_t* setup = xcb_get_setup(c_);
+    for (int k = setup->max_keycode; k > setup->min_keycode; --k) {
+        std::uint8_t per = 0;
+        const std::vector<std::uint32_t> syms = keysymsOf(static_cast<xcb_keycode_t>(k), per);
+        if (std::all_of(syms.begin(), syms.end(), [](std::uint32_t s) { return s == 0; })) {
+            return static_cast<xcb_keycode_t>(k);
+        }
+    }
+    throw std::runtime_error("every key produces something");
 }
 
 void OtherClient::key(xcb_keycode_t keycode, bool down) {

@@ -44,6 +44,8 @@ public:
     int keyPresses(xcb_window_t w, xcb_keycode_t keycode) const;
 
     xcb_keycode_t keycode(std::uint32_t keysym);
+    /// A key that produces nothing on the current keyboard.
+    xcb_keycode_t spareKeycode();
     void key(xcb_keycode_t keycode, bool down);
     /// Holds the modifier keys, presses and releases `keycode`, lets the modifiers go.
     void chord(const std::vector<std::uint32_t>& modifierKeysyms, xcb_keycode_t keycode);
