@@ -24,7 +24,8 @@ SETTLE_TIMEOUT = 3.0
 TERMINAL = dict(title="Terminal", geometry="90x28+160+140")
 LOGO = dict(title="Logo", geometry="360x360+2300+180")
 PICTURE = dict(title="Picture", position=(1060, 560))
-SELECTION_DRAG = ((1500, 250), (2500, 820))  # across the seam of the two monitors
+SELECTION_DRAG = ((420, 330), (1400, 880))  # over parts of the terminal and the picture
+VEIL_PROBE = (1000, 60)  # plain background on the first monitor, away from every window
 
 # The shortcuts of the first preset, used when the bundle's list cannot be read.
 FALLBACK_SHORTCUTS = {"selectMode": "ctrl+shift+z", "windowMode": "ctrl+shift+x",
@@ -52,15 +53,15 @@ def preset_shortcuts(path=os.path.join(SOURCE_DIR, "resources", "hotkeys.plist")
     return shortcuts or dict(FALLBACK_SHORTCUTS)
 
 
-def dimmed_fraction(before, after, step=16):
-    """Share of sampled pixels that got clearly darker from `before` to `after`."""
-    width, height = min(before.width, after.width), min(before.height, after.height)
+def dimmed_fraction(before, after, monitors, step=16):
+    """Share of sampled points on the monitors that got clearly darker."""
     total = darker = 0
-    for y in range(step // 2, height, step):
-        for x in range(step // 2, width, step):
-            total += 1
-            if sum(before.pixel(x, y)) - sum(after.pixel(x, y)) > 45:
-                darker += 1
+    for m in monitors:
+        for y in range(m.y + step // 2, m.y + m.height, step):
+            for x in range(m.x + step // 2, m.x + m.width, step):
+                total += 1
+                if sum(before.pixel(x, y)) - sum(after.pixel(x, y)) > 45:
+                    darker += 1
     return darker / total if total else 0.0
 
 
@@ -96,6 +97,7 @@ class Scene:
         self.binary = binary
         self.out = out
         self.shortcuts = preset_shortcuts()
+        self.monitors = desktop.monitors()
         self.windows = {}
         self.baseline = None
         self.program = None
@@ -113,9 +115,14 @@ class Scene:
         while True:
             time.sleep(0.15)
             shot = self.desktop.capture()
-            share = dimmed_fraction(self.baseline, shot)
+            share = dimmed_fraction(self.baseline, shot, self.monitors)
             if (share > 0.2) == want_dimmed or time.monotonic() > deadline:
                 return shot, share
+
+    def veil(self, shot):
+        """What the plain background reads under the veil, against the desktop before."""
+        x, y = VEIL_PROBE
+        return f"background {self.baseline.pixel(x, y)[0]} reads {shot.pixel(x, y)[0]}"
 
     def check_alive(self):
         if self.program.poll() is not None:
@@ -177,20 +184,19 @@ def window_mode(scene):
     if share <= 0.2:
         return shot, f"window mode ({scene.shortcuts.get('windowMode')}) over the terminal: NO overlay appeared"
     scene.overlay_seen = True
-    inside = shot.pixel(x + w // 2, y + h // 2) == scene.baseline.pixel(x + w // 2, y + h // 2)
-    return shot, (f"window mode over the terminal: {share:.0%} of the screen dimmed, "
-                  f"terminal {'clear' if inside else 'NOT clear'}")
+    clear = shot.pixel(x + w // 2, y + h // 2) == scene.baseline.pixel(x + w // 2, y + h // 2)
+    return shot, (f"window mode over the terminal: {share:.0%} of the monitors dimmed "
+                  f"({scene.veil(shot)}), the terminal {'clear' if clear else 'NOT clear'}")
 
 
 @step("04-opacity-up")
 def opacity_up(scene):
     if not scene.overlay_seen:
         return None, "skipped: no overlay to change"
-    before = scene.desktop.capture()
     scene.press("increaseOpacity")
     time.sleep(0.5)
     shot = scene.desktop.capture()
-    return shot, f"opacity raised: {'darker' if dimmed_fraction(before, shot) > 0.2 else 'no visible change'}"
+    return shot, f"opacity raised ({scene.shortcuts.get('increaseOpacity')}): {scene.veil(shot)}"
 
 
 @step("05-closed")
@@ -198,7 +204,7 @@ def close_overlay(scene):
     scene.press("closeOverlay")
     shot, share = scene.settle(want_dimmed=False)
     scene.check_alive()
-    return shot, "overlay closed" if share <= 0.2 else f"close shortcut: {share:.0%} of the screen still dimmed"
+    return shot, "overlay closed" if share <= 0.2 else f"close shortcut: {share:.0%} of the monitors still dimmed"
 
 
 @step("06-selection-mode")
@@ -213,7 +219,8 @@ def selection_mode(scene):
     scene.selecting = share > 0.2
     scene.overlay_seen |= scene.selecting
     return shot, (f"selection mode ({scene.shortcuts.get('selectMode')}): "
-                  + (f"{share:.0%} dimmed, crosshair at the pointer" if share > 0.2 else "NO overlay appeared"))
+                  + (f"{share:.0%} dimmed ({scene.veil(shot)}), crosshair at the pointer"
+                     if scene.selecting else "NO overlay appeared"))
 
 
 @step("07-selection-drag")
@@ -227,8 +234,8 @@ def selection_drag(scene):
     shot = d.capture()
     d.xdotool("mouseup", 1)
     scene.check_alive()
-    what = "the rectangle grows with the pointer" if scene.selecting else "no selection mode to drag in"
-    return shot, f"dragging across both monitors from {SELECTION_DRAG[0]} to {SELECTION_DRAG[1]}: {what}"
+    what = "the rectangle follows the pointer" if scene.selecting else "no selection mode to drag in"
+    return shot, f"dragging from {SELECTION_DRAG[0]} to {SELECTION_DRAG[1]}: {what}"
 
 
 @step("08-selection-done")
@@ -242,9 +249,16 @@ def selection_done(scene):
         return shot, "no selection made"
     cx, cy = (x0 + x1) // 2, (y0 + y1) // 2
     clear = shot.pixel(cx, cy) == scene.baseline.pixel(cx, cy)
-    share = dimmed_fraction(scene.baseline, shot)
     return shot, (f"the selected rectangle is the hole ({'clear' if clear else 'NOT clear'} at its centre), "
-                  f"{share:.0%} of the screen dimmed")
+                  f"the rest dimmed ({scene.veil(shot)})")
+
+
+@step("09-closed")
+def close_selection(scene):
+    scene.press("closeOverlay")
+    shot, share = scene.settle(want_dimmed=False)
+    scene.check_alive()
+    return shot, "overlay closed" if share <= 0.2 else f"close shortcut: {share:.0%} of the monitors still dimmed"
 
 
 def stop_program(scene):
@@ -283,7 +297,7 @@ def play(desktop, binary, out):
         for name, fn in STEPS:
             shot, note = fn(scene)
             if shot is not None:
-                shot.save_png(os.path.join(out, f"{name}.png"))
+                desktop.screenshot(os.path.join(out, f"{name}.png"), shot)
             print(f"  {name}.png: {note}", flush=True)
     except DemoError as e:
         print(f"demo: {e}")

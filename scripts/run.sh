@@ -6,12 +6,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh run
-cmake -S . -B build -DDIMWELL_TESTS=OFF -DDIMWELL_BENCH=OFF
-cmake --build build --parallel "$(nproc)"
+build="${BUILD_DIR:-build}"
+cmake -S . -B "$build" -DDIMWELL_TESTS=OFF -DDIMWELL_BENCH=OFF
+cmake --build "$build" --parallel "$(nproc)"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "Running Dimwell on $DISPLAY; stop it with Ctrl+C."
-  exec build/bin/Dimwell
+  exec "$build/bin/Dimwell"
 fi
 [ -n "${DISPLAY:-}" ] && echo "Cannot reach the display $DISPLAY; playing the demo on a headless desktop instead."
-exec python3 scripts/xdesktop.py demo --binary build/bin/Dimwell --out build/demo "$@"
+exec python3 scripts/xdesktop.py demo --binary "$build/bin/Dimwell" --out "$build/demo" "$@"

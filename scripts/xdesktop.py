@@ -812,9 +812,11 @@ EndSection
     def region(self, x, y, width, height):
         return self.capture(x, y, width, height)
 
-    def screenshot(self, path):
-        """Save the whole screen as PNG (or PPM when path ends in .ppm); returns path."""
-        image = self.capture()
+    def screenshot(self, path, image=None):
+        """Save the screen (or an image captured before) as PNG, or PPM when path ends
+        in .ppm; returns path. Parts of the screen that no monitor shows are black, as
+        a user would see them."""
+        image = (image or self.capture()).only([m.rect for m in self.monitors()])
         return image.save_ppm(path) if path.endswith(".ppm") else image.save_png(path)
 
     def wait_for_pixel(self, x, y, rgb, tolerance=1, timeout=5.0):

@@ -86,6 +86,16 @@ class Image:
         i = (y * self.width + x) * 3
         return tuple(self.rgb[i:i + 3])
 
+    def only(self, rects, outside=(0, 0, 0)):
+        """A copy showing just the given (x, y, width, height) areas, the rest one colour."""
+        keep = bytearray(bytes(outside) * (self.width * self.height))
+        for x, y, w, h in rects:
+            x0, x1 = max(0, x), min(self.width, x + w)
+            for row in range(max(0, y), min(self.height, y + h)):
+                start, end = (row * self.width + x0) * 3, (row * self.width + x1) * 3
+                keep[start:end] = self.rgb[start:end]
+        return Image(self.width, self.height, bytes(keep))
+
     def crop(self, x, y, width, height):
         rows = []
         for row in range(y, y + height):
