@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <optional>
 
 namespace dimwell {
@@ -35,43 +36,65 @@ struct Moments {
 /// The first sums that stay exact as floats whatever the order of the additions.
 constexpr std::uint64_t kExactFloatSums = std::uint64_t(1) << 24;
 
-/// Decides a column or full row probe of n pixels once its integer sums are
-/// known. `pixel(i)` reads the probe's pixels in increasing order, for the
-/// rounding-exact steps; they run only when the sums cannot decide.
+/// Probes whose rounding-exact spreads are worked out side by side: each is a
+/// chain of dependent float additions, and running several at once lets them
+/// overlap instead of waiting on each other.
+constexpr std::int32_t kLanes = 8;
+
+/// Whether the sums alone rule a probe out.
+bool ruledOut(const Moments& all, std::int32_t n) { return certainlyNotUniform(all.m2(), n); }
+
+/// One level throughout: its float mean is that level and its spread exactly 0.
+bool constant(const Moments& all) {
+    return all.sum < kExactFloatSums && all.sum * all.sum == all.count * all.sumSquares;
+}
+
+/// The float mean of a probe, as its pixels summed one by one in float give it.
 template <class PixelAt>
-std::optional<float> uniformSpread(const Moments& all, std::int32_t n, const PixelAt& pixel) {
-    const float count = float(n);
-    if (all.sum < kExactFloatSums && all.sum * all.sum == all.count * all.sumSquares) {
-        return 0.0f;   // one level throughout: the float mean is that level, every term 0
-    }
-    if (certainlyNotUniform(all.m2(), n)) {
-        return std::nullopt;
-    }
-    float mean = 0.0f;
+float probeMean(const Moments& all, std::int32_t n, const PixelAt& pixel) {
     if (all.sum < kExactFloatSums) {
-        mean = float(all.sum) / count;   // every partial float sum is an exact integer
-    } else {
-        float sum = 0.0f;
-        for (std::int32_t i = 0; i < n; ++i) {
-            sum += float(pixel(i));
-        }
-        mean = sum / count;
+        return float(all.sum) / float(n);   // every partial float sum is an exact integer
     }
-    // The total never decreases, so once it reaches the threshold it stays there.
-    float total = 0.0f;
+    float sum = 0.0f;
+    for (std::int32_t i = 0; i < n; ++i) {
+        sum += float(pixel(i));
+    }
+    return sum / float(n);
+}
+
+/// Spreads of `lanes` probes of n pixels each; `load(i, v)` puts pixel i of
+/// every lane into v, as floats. Stops early once no lane can pass any more: a
+/// running total never decreases. Lanes given up on get an infinite spread.
+template <class Load>
+std::array<float, kLanes> exactSpreads(std::int32_t lanes, std::int32_t n, const std::array<float, kLanes>& mean,
+                                       const Load& load) {
+    const float count = float(n);
+    std::array<float, kLanes> total{};
+    std::array<float, kLanes> v{};
     for (std::int32_t i = 0; i < n;) {
         const std::int32_t stop = std::min(n, i + 256);
         for (; i < stop; ++i) {
-            const std::uint8_t v = pixel(i);
-            if (float(v) != mean) {
-                total = addSquare(total, mean, v);
+            load(i, v);
+            // The same steps as addSquare, lane by lane.
+            for (std::size_t j = 0; j < std::size_t(kLanes); ++j) {
+                const float d = mean[j] - v[j];
+                total[j] = float(double(total[j]) + double(d) * double(d));
             }
         }
-        if (!isUniformSpread(total / count)) {
-            return std::nullopt;
+        bool open = false;
+        for (std::int32_t j = 0; j < lanes; ++j) {
+            open = open || isUniformSpread(total[std::size_t(j)] / count);
+        }
+        if (!open) {
+            total.fill(std::numeric_limits<float>::infinity());
+            break;
         }
     }
-    return total / count;
+    std::array<float, kLanes> spread{};
+    for (std::size_t j = 0; j < std::size_t(kLanes); ++j) {
+        spread[j] = total[j] / count;
+    }
+    return spread;
 }
 
 /// Ranges of a probe in the order it is read: outward from the position nearest
@@ -155,17 +178,65 @@ public:
             return std::nullopt;
         }
         const std::int32_t n = hi - lo + 1;
+        // Rows the sums could not rule out wait here, in walk order, for the exact test.
+        std::array<std::int32_t, kLanes> waiting{};
+        std::array<float, kLanes> mean{};
+        std::int32_t lanes = 0;
+        const auto decideWaiting = [&]() -> std::optional<std::int32_t> {
+            std::array<const std::uint8_t*, kLanes> probe{};
+            for (std::int32_t j = 0; j < kLanes; ++j) {
+                probe[std::size_t(j)] = img_.rows[waiting[std::size_t(j < lanes ? j : 0)]] + lo;
+            }
+            const auto spread = exactSpreads(lanes, n, mean, [&probe](std::int32_t i, std::array<float, kLanes>& v) {
+                for (std::size_t j = 0; j < std::size_t(kLanes); ++j) {
+                    v[j] = float(probe[j][i]);
+                }
+            });
+            for (std::int32_t j = 0; j < lanes; ++j) {
+                if (isUniformSpread(spread[std::size_t(j)])) {
+                    return waiting[std::size_t(j)];
+                }
+            }
+            lanes = 0;
+            return std::nullopt;
+        };
         for (std::int32_t r = from; r >= 0 && r < img_.height; r += step) {
             const std::uint8_t* row = img_.rows[r];
-            if (row[x_] != background_ && fullRowUniform(row, lo, hi, n)) {
+            if (row[x_] == background_) {
+                continue;
+            }
+            const auto sums = rowSums(row, lo, hi, n);
+            if (!sums) {
+                continue;
+            }
+            if (constant(*sums)) {
+                // A line of one level: only rows already waiting can come first.
+                if (lanes > 0) {
+                    if (const auto line = decideWaiting()) {
+                        return line;
+                    }
+                }
                 return r;
             }
+            const std::uint8_t* probe = row + lo;
+            mean[std::size_t(lanes)] = probeMean(*sums, n, [probe](std::int32_t i) { return probe[i]; });
+            waiting[std::size_t(lanes++)] = r;
+            if (lanes == kLanes) {
+                if (const auto line = decideWaiting()) {
+                    return line;
+                }
+            }
+        }
+        if (lanes > 0) {
+            return decideWaiting();
         }
         return std::nullopt;
     }
 
 private:
-    bool fullRowUniform(const std::uint8_t* row, std::int32_t lo, std::int32_t hi, std::int32_t n) const {
+    /// Sums of a full row probe, read outward from the point's column; nothing
+    /// once the part read already rules the probe out.
+    std::optional<Moments> rowSums(const std::uint8_t* row, std::int32_t lo, std::int32_t hi, std::int32_t n) const {
         Moments read;
         OutwardBands bands(lo, hi, x_, 64, 4096);
         std::int32_t first = 0;
@@ -181,12 +252,11 @@ private:
             read.count += std::uint64_t(last - first + 1);
             read.sum += s1;
             read.sumSquares += s2;
-            if (read.count < std::uint64_t(n) && certainlyNotUniform(read.m2(), n)) {
-                return false;
+            if (ruledOut(read, n)) {
+                return std::nullopt;
             }
         }
-        const std::uint8_t* probe = row + lo;
-        return uniformSpread(read, n, [probe](std::int32_t i) { return probe[i]; }).has_value();
+        return read;
     }
 
     /// Probes the columns first … first + count - 1 together, row by row; returns
@@ -206,8 +276,8 @@ private:
         const std::int32_t n = hi - lo + 1;
         std::array<Moments, kColumnBlock> read{};
         OutwardBands bands(lo, hi, y_, 16, 256);
-        std::int32_t top = 0;
         std::int32_t bottom = 0;
+        std::int32_t top = 0;
         std::uint64_t rowsRead = 0;
         while (alive != 0 && bands.next(bottom, top)) {
             std::array<std::uint32_t, kColumnBlock> s1{};
@@ -234,22 +304,62 @@ private:
                 m.count = rowsRead;
                 m.sum += s1[std::size_t(j)];
                 m.sumSquares += s2[std::size_t(j)];
-                if ((alive >> j & 1u) && rowsRead < std::uint64_t(n) && certainlyNotUniform(m.m2(), n)) {
+                if ((alive >> j & 1u) && ruledOut(m, n)) {
                     alive &= ~(1u << j);
                 }
             }
         }
-        for (std::int32_t i = 0; i < count && alive != 0; ++i) {
+        // The survivors, in walk order, a lane each, a row of pixels at a time.
+        std::array<std::int32_t, kLanes> column{};
+        std::array<float, kLanes> mean{};
+        std::int32_t lanes = 0;
+        const auto decideWaiting = [&]() -> std::optional<std::int32_t> {
+            for (std::int32_t l = lanes; l < kLanes; ++l) {
+                column[std::size_t(l)] = column[0];
+            }
+            const std::uint8_t* const* rows = img_.rows.get() + lo;
+            const auto s = exactSpreads(lanes, n, mean, [rows, &column](std::int32_t k, std::array<float, kLanes>& v) {
+                const std::uint8_t* p = rows[k];
+                for (std::size_t l = 0; l < std::size_t(kLanes); ++l) {
+                    v[l] = float(p[column[l]]);
+                }
+            });
+            for (std::int32_t l = 0; l < lanes; ++l) {
+                if (isUniformSpread(s[std::size_t(l)])) {
+                    spread = s[std::size_t(l)];
+                    return column[std::size_t(l)];
+                }
+            }
+            lanes = 0;
+            return std::nullopt;
+        };
+        for (std::int32_t i = 0; i < count; ++i) {
             const std::int32_t j = step > 0 ? i : count - 1 - i;
             if (!(alive >> j & 1u)) {
                 continue;
             }
-            const std::int32_t column = first + j;
-            const auto pixel = [this, lo, column](std::int32_t k) { return img_.rows[lo + k][column]; };
-            if (const auto s = uniformSpread(read[std::size_t(j)], n, pixel)) {
-                spread = *s;
-                return column;
+            const std::int32_t c = first + j;
+            if (constant(read[std::size_t(j)])) {
+                // A line of one level: only columns already waiting can come first.
+                if (lanes > 0) {
+                    if (const auto line = decideWaiting()) {
+                        return line;
+                    }
+                }
+                spread = 0.0f;
+                return c;
             }
+            column[std::size_t(lanes)] = c;
+            mean[std::size_t(lanes++)] =
+                probeMean(read[std::size_t(j)], n, [this, lo, c](std::int32_t k) { return img_.rows[lo + k][c]; });
+            if (lanes == kLanes) {
+                if (const auto line = decideWaiting()) {
+                    return line;
+                }
+            }
+        }
+        if (lanes > 0) {
+            return decideWaiting();
         }
         return std::nullopt;
     }
