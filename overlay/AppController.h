@@ -43,6 +43,23 @@ struct ChosenWindow {
     Rect rect;   ///< Cocoa space
 };
 
+/// What window, view and pattern mode find under the pointer.
+struct PointerTarget {
+    ChosenWindow chosen;
+    AXElementRef matched;   ///< the first accessibility window containing the pointer, if any
+    Point pointer;          ///< Cocoa space
+    double H = 0.0;
+};
+
+/// The active application's main window (or its first window), when it is not this program.
+struct ActiveMainWindow {
+    std::int32_t pid = 0;
+    AXElementRef window;   ///< nothing when the application shows no readable window
+};
+
+/// Which trace the window-under-pointer search leaves in the log.
+enum class SearchLog { Entries, WindowIds, None };
+
 namespace notification {
 inline constexpr const char* opacityChange = "opacitychange";
 inline constexpr const char* updateSettingsOpacity = "updatesettingsopacity";
@@ -143,7 +160,9 @@ private:
 
     // Window-under-pointer search and the accessibility walk shared by the modes.
     std::optional<ChosenWindow> windowUnderPointer(const std::vector<WindowInfo>& list, Point pointer, double H,
-                                                   bool logEntries, bool logWindowIds);
+                                                   SearchLog trace);
+    std::optional<PointerTarget> findPointerTarget(SearchLog trace);
+    std::optional<ActiveMainWindow> activeMainWindow(bool logActiveApp);
     AXElementRef accessibilityWindowContaining(const std::vector<AXElementRef>& windows, Point pointer, double H);
     std::optional<Rect> elementRect(const AXElementRef& element, double H);
     Rect descendChildren(const AXElementRef& window, const Rect& bounds, Point pointer, double H);

@@ -2,7 +2,6 @@
 // finds in a capture of the window.
 
 #include "overlay/AppController.h"
-#include "platform/ports/Bundle.h"
 #include "platform/ports/Session.h"
 
 namespace dimwell {
@@ -12,30 +11,16 @@ void AppController::focusPattern() {
         showAccessibilityAlert();
         return;
     }
-    shutOffObserver();
-    stopDragMode();
-
-    const std::vector<WindowInfo> list = ports_.windowServer.onScreenWindows();
-    interrupted_process_ = {};
-    const Point p = ports_.input.mouseLocation();
-    const double H = ports_.displays.mainScreenHeight();
-    const std::optional<ChosenWindow> chosen = windowUnderPointer(list, p, H, false, true);
-    if (!chosen) {
-        closeOverlay();
+    const std::optional<PointerTarget> target = findPointerTarget(SearchLog::WindowIds);
+    if (!target) {
         return;
     }
-    const Rect R = chosen->rect;
-    log_("The current app is %s", chosen->info.ownerName.value_or("").c_str());
-
-    const std::int32_t pid = chosen->info.ownerPid;
-    const AXElementRef app = ports_.accessibility.application(pid);
-    const std::vector<AXElementRef> windows = ports_.accessibility.windows(app).value_or(std::vector<AXElementRef>{});
-    log_("windows in app %ld", static_cast<long>(windows.size()));
-    if (const AXElementRef w = accessibilityWindowContaining(windows, p, H)) {
-        ports_.accessibility.setMain(w);
-        ports_.accessibility.bringProcessToFront(pid);
+    if (target->matched) {
+        ports_.accessibility.setMain(target->matched);
+        ports_.accessibility.bringProcessToFront(target->chosen.info.ownerPid);
     }
-    setUpWindowsForRect(captureAndDetect(chosen->info.windowNumber, p, R.origin(), R));
+    const Rect R = target->chosen.rect;
+    setUpWindowsForRect(captureAndDetect(target->chosen.info.windowNumber, target->pointer, R.origin(), R));
 }
 
 void AppController::focusMainPattern() {
@@ -43,23 +28,11 @@ void AppController::focusMainPattern() {
     stopDragMode();
     const double H = ports_.displays.mainScreenHeight();
     const Point p = ports_.input.mouseLocation();
-
-    const ActiveApplication active = ports_.workspace.activeApplication();
-    if (active.name == ports_.bundle.processName()) {
-        closeOverlay();
+    const std::optional<ActiveMainWindow> main = activeMainWindow(false);
+    if (!main) {
         return;
     }
-    const AXElementRef app = ports_.accessibility.application(active.processIdentifier);
-    AXElementRef w = ports_.accessibility.mainWindow(app);
-    if (!w) {
-        const std::vector<AXElementRef> windows =
-            ports_.accessibility.windows(app).value_or(std::vector<AXElementRef>{});
-        log_("windows in app %ld", static_cast<long>(windows.size()));
-        if (!windows.empty()) {
-            w = windows.front();
-        }
-    }
-    const std::optional<Rect> A = elementRect(w, H);
+    const std::optional<Rect> A = elementRect(main->window, H);
     if (!A) {
         closeOverlay();
         return;

@@ -1,7 +1,6 @@
 // View mode: the hole is the child view under the pointer, clipped to its window.
 
 #include "overlay/AppController.h"
-#include "platform/ports/Bundle.h"
 #include "platform/ports/Session.h"
 
 namespace dimwell {
@@ -42,31 +41,15 @@ void AppController::focusViews() {
         showAccessibilityAlert();
         return;
     }
-    shutOffObserver();
-    stopDragMode();
-
-    const std::vector<WindowInfo> list = ports_.windowServer.onScreenWindows();
-    interrupted_process_ = {};
-    const Point p = ports_.input.mouseLocation();
-    const double H = ports_.displays.mainScreenHeight();
-    const std::optional<ChosenWindow> chosen = windowUnderPointer(list, p, H, false, false);
-    if (!chosen) {
-        closeOverlay();
+    const std::optional<PointerTarget> target = findPointerTarget(SearchLog::None);
+    if (!target) {
         return;
     }
-    const Rect B = chosen->rect;
-    log_("The current app is %s", chosen->info.ownerName.value_or("").c_str());
-
-    const std::int32_t pid = chosen->info.ownerPid;
-    const AXElementRef app = ports_.accessibility.application(pid);
-    const std::vector<AXElementRef> windows = ports_.accessibility.windows(app).value_or(std::vector<AXElementRef>{});
-    log_("windows in app %ld", static_cast<long>(windows.size()));
-
-    Rect hole = B;
-    if (const AXElementRef w = accessibilityWindowContaining(windows, p, H)) {
-        hole = descendChildren(w, B, p, H);
-        ports_.accessibility.setMain(w);
-        ports_.accessibility.bringProcessToFront(pid);
+    Rect hole = target->chosen.rect;
+    if (target->matched) {
+        hole = descendChildren(target->matched, hole, target->pointer, target->H);
+        ports_.accessibility.setMain(target->matched);
+        ports_.accessibility.bringProcessToFront(target->chosen.info.ownerPid);
     }
     setUpWindowsForRect(hole);
 }
@@ -76,31 +59,17 @@ void AppController::focusMainView() {
     stopDragMode();
     const double H = ports_.displays.mainScreenHeight();
     const Point p = ports_.input.mouseLocation();
-
-    const ActiveApplication active = ports_.workspace.activeApplication();
-    log_("active app: %s", active.name.c_str());
-    if (active.name == ports_.bundle.processName()) {
-        closeOverlay();
+    const std::optional<ActiveMainWindow> main = activeMainWindow(true);
+    if (!main) {
         return;
     }
-    const AXElementRef app = ports_.accessibility.application(active.processIdentifier);
-    AXElementRef w = ports_.accessibility.mainWindow(app);
-    if (!w) {
-        const std::vector<AXElementRef> windows =
-            ports_.accessibility.windows(app).value_or(std::vector<AXElementRef>{});
-        log_("windows in app %ld", static_cast<long>(windows.size()));
-        if (!windows.empty()) {
-            w = windows.front();
-        }
-    }
-    const std::optional<Rect> B = elementRect(w, H);
+    const std::optional<Rect> B = elementRect(main->window, H);
     if (!B) {
         closeOverlay();
         return;
     }
     log_("window bounds: (%3.0f,%3.0f,%3.0f,%3.0f)", B->x, B->y, B->width, B->height);
-    const Rect hole = pointInRect(p, *B) ? descendChildren(w, *B, p, H) : *B;
-    setUpWindowsForRect(hole);
+    setUpWindowsForRect(pointInRect(p, *B) ? descendChildren(main->window, *B, p, H) : *B);
 }
 
 } // namespace dimwell
