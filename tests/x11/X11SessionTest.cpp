@@ -1,0 +1,85 @@
+// The session ports on a real desktop: which program is active (also for old
+// clients that do not say their process), and the alert's answer.
+
+#include "WindowTestSupport.h"
+
+#include "platform/x11/X11Session.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWidget>
+
+#include <unistd.h>
+
+namespace dimwell::x11 {
+namespace {
+
+using namespace testing;
+
+bool activate(const QString& title) {
+    return pumpUntil([&] { return run("xdotool", {"search", "--name", "^" + title + "$"}) == 0; }, 5000) &&
+           run("xdotool", {"search", "--name", "^" + title + "$", "windowactivate", "--sync"}) == 0;
+}
+
+TEST(X11SessionTest, ActiveApplicationIsTheProcessOfTheActiveWindow) {
+    DIMWELL_REQUIRE_DESKTOP();
+    RecordingLog log;
+    X11Workspace workspace("Dimwell", log);
+    EXPECT_TRUE(X11Trust().isTrusted());
+
+    // xlogo sets no _NET_WM_PID: the X Resource extension names its process.
+    Client logo("xlogo", {"-title", "session-logo", "-geometry", "200x200+40+40"});
+    ASSERT_TRUE(activate("session-logo"));
+    ASSERT_TRUE(pumpUntil([&] { return workspace.activeApplication().processIdentifier == logo.pid(); }, 3000));
+    EXPECT_EQ(workspace.activeApplication().name, "xlogo");
+
+    // This program goes by the product's name, whatever its executable is called.
+    QWidget own;
+    own.setWindowTitle("session-own");
+    own.setGeometry(300, 300, 200, 100);
+    own.show();
+    ASSERT_TRUE(activate("session-own"));
+    ASSERT_TRUE(pumpUntil([&] { return workspace.activeApplication().processIdentifier == getpid(); }, 3000));
+    EXPECT_EQ(workspace.activeApplication().name, "Dimwell");
+}
+
+TEST(X11SessionTest, AlertShowsTheTextsAndReportsTheButtonChosen) {
+    DIMWELL_REQUIRE_DESKTOP();
+    for (const bool chooseDefault : {true, false}) {
+        QString title, text;
+        QStringList buttons;
+        QTimer::singleShot(300, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(box);
+            title = box->windowTitle();
+            text = box->text();
+            for (QAbstractButton* b : box->buttons()) {
+                buttons << b->text();
+            }
+            for (QAbstractButton* b : box->buttons()) {
+                if ((b->text() == "Open") == chooseDefault) {
+                    b->click();
+                }
+            }
+        });
+        const bool chosen = X11Alerts().runCriticalAlert("Title <b>", "Line one\n\"quoted\"\n", "Open", "Close");
+        EXPECT_EQ(chosen, chooseDefault);
+        EXPECT_EQ(title, "Title <b>");
+        EXPECT_EQ(text, "Line one\n\"quoted\"\n");
+        buttons.sort();
+        EXPECT_EQ(buttons, (QStringList{"Close", "Open"}));
+    }
+}
+
+TEST(X11SessionTest, ProcessNamesComeFromProc) {
+    DIMWELL_REQUIRE_DESKTOP();
+    Client sleeper("sleep", {"30"});
+    EXPECT_EQ(processNameOf(sleeper.pid()), "sleep");
+    sleeper.stop();
+    EXPECT_EQ(processNameOf(0), "");
+    EXPECT_EQ(processNameOf(-5), "");
+}
+
+} // namespace
+} // namespace dimwell::x11
