@@ -72,14 +72,5 @@ TEST(X11SessionTest, AlertShowsTheTextsAndReportsTheButtonChosen) {
     }
 }
 
-TEST(X11SessionTest, ProcessNamesComeFromProc) {
-    DIMWELL_REQUIRE_DESKTOP();
-    Client sleeper("sleep", {"30"});
-    EXPECT_EQ(processNameOf(sleeper.pid()), "sleep");
-    sleeper.stop();
-    EXPECT_EQ(processNameOf(0), "");
-    EXPECT_EQ(processNameOf(-5), "");
-}
-
 } // namespace
 } // namespace dimwell::x11
