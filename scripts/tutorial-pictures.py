@@ -103,12 +103,12 @@ def draw_cursors(work):
 # The panels of the web page picture, (x0, y0, x1, y1) inside its window.
 ARTICLE_SIZE = (440, 300)
 MENU_PANEL = (10, 50, 118, 290)
-PHOTO_PANEL = (128, 50, 430, 178)
+VIDEO_PANEL = (128, 50, 430, 178)
 TEXT_PANEL = (128, 188, 430, 290)
 
 
 def draw_article(path):
-    """A web page with framed panels: a banner, a menu, a photo and a column of text.
+    """A web page with framed panels: a banner, a menu, a video and a column of text.
     Plain panels inside straight, dark frames are what border detection finds."""
     w, h = ARTICLE_SIZE
     frame = "#50565e"
@@ -126,13 +126,16 @@ def draw_article(path):
     args += framed(MENU_PANEL, "white") + ["-font", FONT, "-pointsize", "12", "-fill", "#2f5d8a"]
     for i, item in enumerate(["Home", "Seeds", "Tools", "Calendar", "Forum"]):
         args += ["-annotate", f"+{MENU_PANEL[0] + 12}+{MENU_PANEL[1] + 26 + i * 24}", item]
-    x0, y0, x1, y1 = PHOTO_PANEL
-    args += framed(PHOTO_PANEL, "#a9d3f0") + [
-        "-fill", "#ffd75e", "-draw", f"circle {x1 - 50},{y0 + 34} {x1 - 50},{y0 + 52}",
-        "-fill", "#7cb86a", "-draw", f"polygon {x0 + 2},{y1 - 40} {x0 + 70},{y1 - 72} {x0 + 150},{y1 - 44} "
-                                     f"{x0 + 220},{y1 - 80} {x1 - 2},{y1 - 50} {x1 - 2},{y1 - 2} {x0 + 2},{y1 - 2}",
-        "-fill", "#5c9a4e", "-draw", f"polygon {x0 + 2},{y1 - 16} {x0 + 110},{y1 - 44} {x0 + 210},{y1 - 20} "
-                                     f"{x1 - 2},{y1 - 34} {x1 - 2},{y1 - 2} {x0 + 2},{y1 - 2}"]
+    # a video, paused: plain dark, so its frame is all border detection sees
+    x0, y0, x1, y1 = VIDEO_PANEL
+    cx, cy = (x0 + x1) // 2, (y0 + y1) // 2 - 6
+    args += framed(VIDEO_PANEL, "#1d2a38") + [
+        "-fill", "#ffffff30", "-draw", f"circle {cx},{cy} {cx + 22},{cy}",
+        "-fill", "white", "-draw", f"polygon {cx - 7},{cy - 11} {cx - 7},{cy + 11} {cx + 12},{cy}",
+        "-fill", "#3a4b5e", "-draw", f"rectangle {x0 + 14},{y1 - 16} {x1 - 14},{y1 - 13}",
+        "-fill", "#e0533d", "-draw", f"rectangle {x0 + 14},{y1 - 16} {x0 + 110},{y1 - 13}",
+        "-font", FONT, "-pointsize", "10", "-fill", "#c8d2dc", "-annotate", f"+{x0 + 14}+{y0 + 18}",
+        "Planting out tomatoes"]
     x0, y0, x1, y1 = TEXT_PANEL
     args += framed(TEXT_PANEL, "white") + [
         "-font", FONT_BOLD, "-pointsize", "13", "-fill", "#222222", "-annotate", f"+{x0 + 12}+{y0 + 22}",
@@ -695,9 +698,9 @@ def take(binary, fixture, out, only):
                 # the menu, with the pointer on its plain white below the items
                 ("pattern1", lambda: pattern_scene(s, out, article, "patternmode1", MENU_PANEL,
                                                    (MENU_PANEL[0] + 50, MENU_PANEL[3] - 50))),
-                # the photo, on its plain sky
-                ("pattern2", lambda: pattern_scene(s, out, article, "patternmode2", PHOTO_PANEL,
-                                                   (PHOTO_PANEL[0] + 90, PHOTO_PANEL[1] + 40))),
+                # the video, on its plain dark
+                ("pattern2", lambda: pattern_scene(s, out, article, "patternmode2", VIDEO_PANEL,
+                                                   (VIDEO_PANEL[0] + 90, VIDEO_PANEL[1] + 40))),
                 ("view", lambda: view_scene(s, out)),
                 ("help", lambda: help_scene(s, out, work)),
             ]
