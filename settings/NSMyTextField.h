@@ -24,6 +24,7 @@ struct RecorderKeyEvent {
     std::uint16_t keyCode = 0;                ///< virtual key code
     std::uint64_t modifierFlags = 0;
     std::string charactersIgnoringModifiers;
+    friend bool operator==(const RecorderKeyEvent&, const RecorderKeyEvent&) = default;
 };
 
 /// ⌃⌥⇧⌘ for the set bits, always in that order.

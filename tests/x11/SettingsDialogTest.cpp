@@ -1,0 +1,190 @@
+// The settings window on a real X server: real key presses (XTest, through
+// xdotool) typed into its recorders, read back from the preference file; the
+// focus, the row switches and closing.
+
+#include "EventPump.h"
+#include "TempFolder.h"
+#include "WindowTestSupport.h"
+
+#include "app/Preferences.h"
+#include "platform/sim/SimDisplays.h"
+#include "platform/sim/SimLoginItems.h"
+#include "platform/x11/PlistBundle.h"
+#include "platform/x11/PlistDefaults.h"
+#include "platform/x11/QtSettingsWindows.h"
+#include "platform/x11/SettingsDialog.h"
+#include "settings/SettingsControllerDelegate.h"
+
+#include <QCheckBox>
+#include <QLabel>
+
+#include <cstdlib>
+
+namespace dimwell::x11 {
+namespace {
+
+using namespace std::chrono_literals;
+
+class QuietLog : public LogSink {
+public:
+    void write(std::string_view) override {}
+};
+
+/// Counts what the window asks of the application.
+struct Application : SettingsControllerDelegate {
+    void stopHotkeysDelegate() override { ++stops; hotkeysOn = false; }
+    void startHotkeysDelegate() override { ++starts; hotkeysOn = true; }
+    void resetMenuKeyEquivalents(const std::string&, const std::string&, std::uint64_t) override {}
+    void updateOpacity() override {}
+    bool loginItemExistsWithLoginItemReference(LoginItemsList&, const std::string&) override { return false; }
+    void disableLoginItemWithLoginItemsReference(LoginItemsList&, const std::string&) override {}
+    void enableLoginItemWithLoginItemsReference(LoginItemsList&, const std::string&) override {}
+    void setCurrentOnly(bool) override {}
+    void setClickOut(bool) override {}
+    void setBringToFrontMode(bool) override {}
+    void nilOutSettingsController() override { ++closed; }
+    int stops = 0, starts = 0, closed = 0;
+    bool hotkeysOn = true;
+};
+
+/// Runs xdotool on the test desktop, bounded in time.
+bool xdotool(const std::string& args) {
+    return std::system(("timeout 5 xdotool " + args).c_str()) == 0;
+}
+
+class SettingsDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DIMWELL_REQUIRE_DESKTOP();
+        defaults = std::make_unique<PlistDefaults>(folder / "prefs.plist", log);
+        loadDefaults(*defaults, bundle);
+        windows = std::make_unique<QtSettingsWindows>(
+            SettingsContext{*defaults, bundle, displays, loginItems, notifications, log});
+        ASSERT_TRUE(windows->open(app));
+        windows->bringToFront();
+        ASSERT_TRUE(test::pumpUntil([&] { return dialog().isActiveWindow(); }, 5s)) << "the window never became active";
+    }
+    void TearDown() override {
+        xdotool("keyup ctrl alt shift super");
+        windows.reset();
+    }
+
+    SettingsDialog& dialog() { return *windows->dialog(); }
+    /// A real click in the middle of a widget.
+    void click(QWidget* w) {
+        const QPoint p = w->mapToGlobal(w->rect().center());
+        // --sync waits for the pointer to move: start from elsewhere so that it does.
+        ASSERT_TRUE(xdotool("mousemove 0 0 mousemove --sync " + std::to_string(p.x()) + " " + std::to_string(p.y()) +
+                            " click 1"));
+    }
+    void startRecording(int row) {
+        click(&dialog().field(row));
+        ASSERT_TRUE(test::pumpUntil([&] { return dialog().text(row).editing(); }, 3s));
+    }
+    std::string shown(int row) { return dialog().field(row).string(); }
+    /// What the preference file on disk holds for `mode`, read by a fresh reader.
+    HotkeyRecord storedOnDisk(const std::string& mode) {
+        PlistDefaults reread(folder / "prefs.plist", log);
+        return userHotkey(reread, mode).value_or(HotkeyRecord{});
+    }
+
+    QuietLog log;
+    dimwell::test::TempFolder folder;
+    PlistBundle bundle{"/opt/dimwell/bin", DIMWELL_SOURCE_RESOURCES, log};
+    SimDisplays displays{"1440x900+0+0"};
+    SimLoginItemsService loginItems;
+    NotificationCenter notifications;
+    std::unique_ptr<PlistDefaults> defaults;
+    std::unique_ptr<QtSettingsWindows> windows;
+    Application app;
+};
+
+constexpr int kWindowRow = 3;   // rows as shipped: select, close, pattern, window, …
+
+TEST_F(SettingsDialogTest, OpensFilledAndFocusedOnTheWindowNotARecorder) {
+    for (int i = 0; i < SettingsWindow::kRows; ++i) {
+        EXPECT_FALSE(dialog().rowLabel(i)->text().isEmpty()) << "row " << i;
+        EXPECT_FALSE(shown(i).empty()) << "row " << i;
+    }
+    EXPECT_EQ(dialog().firstResponder(), nullptr);
+    EXPECT_TRUE(app.hotkeysOn);
+    EXPECT_FALSE(dialog().currentOnlyBox()->isEnabled());   // one display
+}
+
+TEST_F(SettingsDialogTest, TypedCombinationIsShownStoredAndTheHotkeysComeBack) {
+    startRecording(kWindowRow);
+    EXPECT_EQ(shown(kWindowRow), "type");
+    EXPECT_FALSE(app.hotkeysOn);
+    EXPECT_TRUE(dialog().frame(kWindowRow).showsFocusRing());
+
+    ASSERT_TRUE(xdotool("keydown ctrl keydown alt"));
+    ASSERT_TRUE(test::pumpUntil([&] { return shown(kWindowRow) == "\u2303\u2325"; }, 3s)) << shown(kWindowRow);
+    ASSERT_TRUE(xdotool("key w keyup alt keyup ctrl"));
+    ASSERT_TRUE(test::pumpUntil([&] { return !dialog().text(kWindowRow).editing(); }, 3s));
+
+    EXPECT_EQ(shown(kWindowRow), "\u2303\u2325W");
+    EXPECT_EQ(storedOnDisk("windowMode"), (HotkeyRecord{true, true, false, false, 13, "W"}));
+    EXPECT_TRUE(app.hotkeysOn);
+    EXPECT_EQ(dialog().firstResponder(), nullptr);
+    EXPECT_FALSE(dialog().frame(kWindowRow).showsFocusRing());
+}
+
+TEST_F(SettingsDialogTest, ShiftedDigitAndControlTabAreTheKeysNotTheirShiftedText) {
+    startRecording(0);
+    ASSERT_TRUE(xdotool("keydown ctrl keydown shift key 1 keyup shift keyup ctrl"));
+    ASSERT_TRUE(test::pumpUntil([&] { return !dialog().text(0).editing(); }, 3s));
+    EXPECT_EQ(shown(0), "\u2303\u21E71");
+    EXPECT_EQ(storedOnDisk("selectMode"), (HotkeyRecord{true, false, true, false, 18, "1"}));
+
+    // Tab would move the focus in any other field.
+    startRecording(1);
+    ASSERT_TRUE(xdotool("keydown ctrl key Tab keyup ctrl"));
+    ASSERT_TRUE(test::pumpUntil([&] { return !dialog().text(1).editing(); }, 3s));
+    EXPECT_EQ(shown(1), "\u2303\u21E5");
+    EXPECT_EQ(storedOnDisk("closeOverlay").keycode, 48u);
+}
+
+TEST_F(SettingsDialogTest, EscapeAloneAndAClickElsewhereLeaveTheShortcutAsItWas) {
+    const std::string before = shown(kWindowRow);
+    startRecording(kWindowRow);
+    ASSERT_TRUE(xdotool("key x"));   // refused: no modifier
+    test::pumpFor(200ms);
+    EXPECT_TRUE(dialog().text(kWindowRow).editing());
+    ASSERT_TRUE(xdotool("key Escape"));
+    ASSERT_TRUE(test::pumpUntil([&] { return !dialog().text(kWindowRow).editing(); }, 3s));
+    EXPECT_EQ(shown(kWindowRow), before);
+
+    startRecording(kWindowRow);
+    click(dialog().rowLabel(0));
+    ASSERT_TRUE(test::pumpUntil([&] { return !dialog().text(kWindowRow).editing(); }, 3s));
+    EXPECT_EQ(shown(kWindowRow), before);
+    EXPECT_TRUE(app.hotkeysOn);
+    EXPECT_EQ(storedOnDisk("windowMode").keycode, 7u);   // X, as shipped
+}
+
+TEST_F(SettingsDialogTest, SwitchedOffRowCannotRecordAndIsStoredOff) {
+    click(dialog().rowCheckBox(kWindowRow));
+    ASSERT_TRUE(test::pumpUntil([&] { return !dialog().rowCheckBox(kWindowRow)->isChecked(); }, 3s));
+    PlistDefaults reread(folder / "prefs.plist", log);
+    EXPECT_FALSE(hotkeySettings(reread).at(kWindowRow).enabled);
+
+    click(&dialog().field(kWindowRow));
+    test::pumpFor(200ms);
+    EXPECT_FALSE(dialog().text(kWindowRow).editing());
+    EXPECT_EQ(dialog().field(kWindowRow).backgroundColor(), BackgroundColor::LightGrey);
+}
+
+TEST_F(SettingsDialogTest, ClosingMidRecordingEndsItAndReleasesTheWindow) {
+    startRecording(0);
+    dialog().close();
+    EXPECT_TRUE(app.hotkeysOn);
+    EXPECT_EQ(app.closed, 1);
+    EXPECT_FALSE(windows->isOpen());
+    ASSERT_TRUE(test::pumpUntil([&] { return windows->dialog() == nullptr; }, 3s));
+    // A new window can be opened at once.
+    EXPECT_TRUE(windows->open(app));
+    EXPECT_TRUE(windows->isOpen());
+}
+
+} // namespace
+} // namespace dimwell::x11
