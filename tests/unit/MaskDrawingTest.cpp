@@ -113,21 +113,6 @@ TEST_F(MaskDrawing, CrosshairBlendsOverWhatIsThere) {
     EXPECT_EQ(px(150, 80).r, 142);
 }
 
-TEST_F(MaskDrawing, NoCrosshairWithoutOverlay) {
-    view().setMousePosition({40, 20});
-    window->display();
-    EXPECT_EQ(count(kYellow), 0);
-}
-
-TEST_F(MaskDrawing, NewCrossColorShowsAtTheNextPaint) {
-    view().setOverlay(true);
-    view().setMousePosition({40, 20});
-    window->setCrossColor({0.0, 0.0, 1.0, 1.0});
-    EXPECT_EQ(count(kYellow), 200 * 100 - 200 * 100) << "nothing painted yet";
-    window->display();
-    EXPECT_EQ(px(40, 60), (Rgba{0, 0, 255, 255}));
-}
-
 // ---- initial state -----------------------------------------------------------
 
 struct InitialOpacity {

@@ -137,13 +137,6 @@ TEST_F(Seeding, MissingOrIncompleteResourcesLeaveTheKeysAbsent) {
     EXPECT_TRUE(prefs.has(prefkey::userHotkeys));
 }
 
-TEST_F(Seeding, AFailedWriteToDiskIsLogged) {
-    prefs.setFailSynchronize(true);
-    seed();
-    EXPECT_EQ(prefs.synchronizeCount(), 1);
-    EXPECT_FALSE(sink.lines().empty());
-}
-
 // ---- records -----------------------------------------------------------------
 
 TEST(HotkeyRecordReading, FlagsReadByBooleanOrIntegerValue) {
@@ -210,25 +203,6 @@ INSTANTIATE_TEST_SUITE_P(
                       // Glyph order is Control, Option, Shift, Command, whatever the flags.
                       Encoding{Command | Shift | Option | Control, 6912, 0x1E0000, "\u2303\u2325\u21E7\u2318"},
                       Encoding{Command | Option, 2304, 0x180000, "\u2325\u2318"}, Encoding{None, 0, 0, ""}));
-
-TEST(ModeNames, IdsFollowTheTableOrder) {
-    const char* names[] = {"selectMode",   "closeOverlay",    "patternMode",     "windowMode",
-                           "viewMode",     "increaseOpacity", "decreaseOpacity", "clickoutToggle"};
-    for (std::uint32_t i = 0; i < 8; ++i) {
-        EXPECT_EQ(hotkeyIdForMode(names[i]), i + 1) << names[i];
-    }
-    EXPECT_EQ(hotkeyIdForMode("selectmode"), 0u);
-}
-
-TEST(FixedKeySymbols, SpecialKeysHaveTheirSymbols) {
-    const std::pair<std::uint32_t, const char*> rows[] = {{51, "\u232B"}, {123, "\u2190"}, {124, "\u2192"},
-                                                          {125, "\u2193"}, {126, "\u2191"}, {48, "\u21E5"},
-                                                          {36, "\u21A9"},  {53, "\u238B"}};
-    for (const auto& [code, symbol] : rows) {
-        EXPECT_EQ(fixedKeySymbol(code), std::optional<std::string>(symbol)) << code;
-    }
-    EXPECT_FALSE(fixedKeySymbol(6).has_value());
-}
 
 // ---- the active-shortcut rule ------------------------------------------------
 

@@ -183,6 +183,17 @@ TEST_F(Selection, PointerHeightComesFromTheMainScreenFrame) {
     EXPECT_EQ(c().allWindows()[0]->initialLocation(), (Point{100, 799}));
 }
 
+TEST(SelectionTrust, KeyTapIsCreatedAtFirstNeedOnceTrusted) {
+    Harness h;
+    h.desk.trust.setTrusted(false);
+    h.start();
+    h.desk.trust.setTrusted(true);
+    h.c().setMouseInput();
+    EXPECT_TRUE(h.tapOn(keyDownMask));
+    EXPECT_EQ(h.key(kEscape), TapVerdict::Swallow);
+    EXPECT_FALSE(h.c().dragStart());
+}
+
 TEST_F(Selection, UntrustedOnlyShowsTheAlert) {
     desk.trust.setTrusted(false);
     c().setMouseInput();

@@ -61,17 +61,6 @@ TEST(SimInputTaps, NewestTapSeesTheEventFirstAndASwallowEndsItsWay) {
     EXPECT_EQ(in.swallowed().size(), 1u);
 }
 
-TEST(SimInputTaps, CursorHidingNests) {
-    SimInput in(nullptr);
-    in.hideCursor();
-    in.hideCursor();
-    in.showCursor();
-    EXPECT_FALSE(in.isCursorVisible());
-    in.showCursor();
-    in.showCursor();
-    EXPECT_TRUE(in.isCursorVisible());
-}
-
 struct NullPainter : SurfacePainter {
     void draw(Canvas&, const Rect&) override {}
 };
@@ -90,22 +79,6 @@ TEST(SimWindowList, ShownMaskWindowsComeFirstAtTheShieldingLevel) {
     EXPECT_EQ(list[1].ownerName, std::optional<std::string>("Editor"));
     hidden.reset();
     EXPECT_EQ(desk.windowServer.onScreenWindows().size(), 1u);
-}
-
-TEST(SimHotkeyService, RefusedCombinationsAndStaleReleases) {
-    SimHotkeys hk;
-    std::vector<std::uint32_t> pressed;
-    hk.installHandler([&](HotKeyId id) { pressed.push_back(id.id); });
-    hk.refuse(6, 4608);
-    EXPECT_FALSE(hk.registerHotKey(6, 4608, {1, 1}).has_value());
-    const auto h = hk.registerHotKey(7, 4608, {1, 4});
-    ASSERT_TRUE(h.has_value());
-    EXPECT_FALSE(hk.press(1));
-    EXPECT_TRUE(hk.press(4));
-    EXPECT_EQ(pressed, std::vector<std::uint32_t>{4});
-    hk.unregisterHotKey(*h);
-    hk.unregisterHotKey(*h);
-    EXPECT_EQ(hk.staleUnregisters(), 1);
 }
 
 } // namespace
