@@ -78,12 +78,6 @@ TEST_F(Shell, AwakeningPutsUpTheStatusItemAndPreparesTheMenu) {
     EXPECT_TRUE(shell.statusMenu.hasTrackingHandlers());
 }
 
-TEST_F(Shell, MissingStatusImagesLeaveTheItemWithoutPictures) {
-    app.awakeFromNib();
-    ASSERT_EQ(shell.statusBar.items().size(), 1u);
-    EXPECT_EQ(shell.statusBar.items()[0]->image(), "");
-    EXPECT_EQ(shell.statusBar.items()[0]->alternateImage(), "");
-}
 
 TEST_F(Shell, TheFourMenuModesTakeTheirShortcutsFromTheStoredRecords) {
     storeHotkeys(Value::dictionary({
@@ -189,12 +183,6 @@ TEST_F(Shell, SettingsOpenOnceAndComeToTheFrontOnEveryRequest) {
     EXPECT_EQ(shell.settingsWindows.opened(), 2);
 }
 
-TEST_F(Shell, ASettingsWindowThatCannotBeBuiltIsNotBroughtToTheFront) {
-    shell.settingsWindows.setBuildable(false);
-    app.openSettings();
-    EXPECT_FALSE(app.settingsControllerOpen());
-    EXPECT_EQ(shell.settingsWindows.broughtToFront(), 0);
-}
 
 TEST_F(Shell, QuittingTerminatesEveryTutorialIncludingOnesStartedByHand) {
     launch();                                         // first run: one tutorial
@@ -266,13 +254,6 @@ TEST_F(Shell, SwitchesFromTheSettingsWindowReachTheController) {
     EXPECT_EQ(desk.hotkeys.registered().size(), 8u);
 }
 
-TEST_F(Shell, TheOpacitySliderIsAppliedThroughTheNotification) {
-    int posted = 0;
-    const ObserverRegistration seen(desk.notifications,
-                                    desk.notifications.addObserver(notification::opacityChange, [&] { ++posted; }));
-    app.updateOpacity();
-    EXPECT_EQ(posted, 1);
-}
 
 TEST_F(Shell, MakingTheProcessTrustedRunsTheToolWithTheBundlePathThenQuits) {
     shell.applications.installTool("EnableAccessibility", "/opt/Dimwell/EnableAccessibility");

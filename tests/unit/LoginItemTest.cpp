@@ -81,12 +81,6 @@ TEST_F(LoginItems, UnresolvedItemsNeverMatchNorGetLoggedAndStay) {
     EXPECT_EQ(shell.loginItems.items().size(), 2u);
 }
 
-TEST_F(LoginItems, ExistenceStopsAtTheFirstMatch) {
-    shell.loginItems.addItem("/opt/Dimwell");
-    shell.loginItems.addItem("/usr/bin/later");
-    EXPECT_TRUE(exists());
-    EXPECT_EQ(desk.log.lines(), (std::vector<std::string>{"/opt/Dimwell"}));
-}
 
 TEST_F(LoginItems, ToggleFollowsTheSenderAndUsesTheBundlePath) {
     desk.bundle.setBundlePath("/home/u/Programs/Dimwell");
