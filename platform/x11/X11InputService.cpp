@@ -175,11 +175,13 @@ bool X11InputService::answer(std::optional<Freeze>& slot, xcb_timestamp_t time, 
 }
 
 void X11InputService::buttonPressed(const xcb_button_press_event_t* e) {
-    if (e->detail != XCB_BUTTON_INDEX_1 || pointerGrabActive_) {
+    if (e->detail != XCB_BUTTON_INDEX_1) {
         // Another button during our own active grab: not frozen, and nobody else
         // may have it while the swallowed press is still held.
         return;
     }
+    // Answered even when we believe our grab is active already: an answer to a
+    // device that is not frozen is ignored by the server, a missing one freezes it.
     freeze(pointerFreeze_, e->time, XCB_ALLOW_REPLAY_POINTER);
     TapVerdict verdict = TapVerdict::Pass;
     try {
@@ -210,13 +212,16 @@ void X11InputService::pointerMoved(const xcb_motion_notify_event_t* e) {
 }
 
 void X11InputService::rawMotion() {
-    if (pointerGrabActive_) {
-        return;   // the grab reports these moves itself, with their positions
-    }
     const XcbReply<xcb_query_pointer_reply_t> pointer(
         xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr));
     if (!pointer) {
         return;
+    }
+    if (pointerGrabActive_) {
+        if (pointer->mask & kAllButtonsMask) {
+            return;   // the grab reports these moves itself, with their positions
+        }
+        pointerGrabActive_ = false;   // it ended without our seeing the release
     }
     const EventType type = (pointer->mask & XCB_BUTTON_MASK_1) ? EventType::LeftMouseDragged : EventType::MouseMoved;
     dispatch({type, topLeft(pointer->root_x, pointer->root_y), 0});
@@ -231,10 +236,8 @@ bool X11InputService::isEscapePress(const xcb_key_press_event_t* e) {
 void X11InputService::escapePressed(const xcb_key_press_event_t* e) {
     const std::int64_t keyCode = virtualKeyForKeysym(keyboard_.keysymFor(e->detail)).value_or(53);
     const InputEvent event{EventType::KeyDown, topLeft(e->root_x, e->root_y), keyCode};
-    if (keyboardGrabActive_) {
-        dispatch(event);   // auto-repeat inside our own grab: nobody else can have it
-        return;
-    }
+    // Auto-repeat inside our own grab is not frozen and its answer is ignored;
+    // answering every press keeps a wrong belief from freezing the keyboard.
     freeze(keyboardFreeze_, e->time, XCB_ALLOW_REPLAY_KEYBOARD);
     TapVerdict verdict = TapVerdict::Pass;
     try {
@@ -243,8 +246,8 @@ void X11InputService::escapePressed(const xcb_key_press_event_t* e) {
         verdict = TapVerdict::Pass;
     }
     const bool swallow = verdict == TapVerdict::Swallow;
-    if (answer(keyboardFreeze_, e->time, swallow ? XCB_ALLOW_ASYNC_KEYBOARD : XCB_ALLOW_REPLAY_KEYBOARD) && swallow) {
-        keyboardGrabActive_ = true;
+    if (answer(keyboardFreeze_, e->time, swallow ? XCB_ALLOW_ASYNC_KEYBOARD : XCB_ALLOW_REPLAY_KEYBOARD)) {
+        keyboardGrabActive_ = swallow;
     }
 }
 
