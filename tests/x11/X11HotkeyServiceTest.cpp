@@ -4,6 +4,9 @@
 #include "OtherClient.h"
 #include "platform/x11/X11HotkeyService.h"
 
+#include <QProcess>
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -179,6 +182,43 @@ TEST_F(X11Hotkeys, GrabsFollowTheKeyboardMapping) {
     EXPECT_TRUE(pressFires(spare));
     EXPECT_TRUE(other.grabKey(f12, kXControlShift)) << "the key that lost F12 is still grabbed";
     other.ungrabKey(f12, kXControlShift);
+}
+
+/// Switches the keyboard layout as a user would, and back when it goes.
+class Layout {
+public:
+    explicit Layout(const char* name) { ok_ = set(name); }
+    ~Layout() { set("us"); }
+    bool ok() const { return ok_; }
+
+private:
+    static bool set(const char* name) {
+        QProcess p;
+        p.start("setxkbmap", QStringList{name});
+        const bool done = p.waitForFinished(5000) && p.exitCode() == 0;
+        if (p.state() != QProcess::NotRunning) {
+            p.kill();
+            p.waitForFinished(1000);
+        }
+        return done;
+    }
+    bool ok_;
+};
+
+// A new layout reaches toolkit clients only as an XKB notice, never as a core
+// MappingNotify; the German layout swaps Y and Z.
+TEST_F(X11Hotkeys, GrabsFollowALayoutSwitch) {
+    const xcb_keycode_t usZ = other.keycode('z');
+    const xcb_keycode_t usY = other.keycode('y');
+    ASSERT_TRUE(service->registerHotKey(kZ, kControlShift, kSelect));
+    {
+        Layout german("de");
+        ASSERT_TRUE(german.ok()) << "setxkbmap de failed";
+        ASSERT_EQ(other.keycode('z'), usY);
+        EXPECT_TRUE(test::pumpUntil([&] { return pressFires(usY, {keysym::control, keysym::shift}, 500ms); }, 4s));
+        EXPECT_TRUE(pressIgnored(usZ));
+    }
+    EXPECT_TRUE(test::pumpUntil([&] { return pressFires(usZ, {keysym::control, keysym::shift}, 500ms); }, 4s));
 }
 
 } // namespace
