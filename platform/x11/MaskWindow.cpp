@@ -103,14 +103,17 @@ MaskWindow::MaskWindow(const Rect& frame, const QRect& rootRect, SurfacePainter&
     widget->setWindowTitle(QStringLiteral("Dimwell"));
 
     // One point is one X pixel; Qt lays windows out in its own logical pixels.
-    QScreen* screen = screenFor(rootRect);
-    const QRect native = ScreenSpace::nativeGeometry(screen);
-    const qreal ratio = screen->devicePixelRatio();
-    logicalPerPoint_ = 1.0 / ratio;
-    const QPoint offset = rootRect.topLeft() - native.topLeft();
-    widget->setScreen(screen);
-    widget->setGeometry(QRect(screen->geometry().topLeft() + QPoint(qRound(offset.x() / ratio), qRound(offset.y() / ratio)),
-                              QSize(qRound(rootRect.width() / ratio), qRound(rootRect.height() / ratio))));
+    if (QScreen* screen = screenFor(rootRect)) {
+        const QRect native = ScreenSpace::nativeGeometry(screen);
+        const qreal ratio = screen->devicePixelRatio();
+        logicalPerPoint_ = 1.0 / ratio;
+        const QPoint offset = rootRect.topLeft() - native.topLeft();
+        widget->setScreen(screen);
+        const QPoint origin = screen->geometry().topLeft() + QPoint(qRound(offset.x() / ratio), qRound(offset.y() / ratio));
+        widget->setGeometry(QRect(origin, QSize(qRound(rootRect.width() / ratio), qRound(rootRect.height() / ratio))));
+    } else {
+        widget->setGeometry(rootRect);
+    }
     widget->winId();
     prepareNativeWindow();
 }

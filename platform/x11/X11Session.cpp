@@ -125,7 +125,8 @@ ActiveApplication X11Workspace::activeApplication() const {
         return app;
     }
     std::int32_t pid = 0;
-    if (const auto netPid = cardinalProperty(*active, internAtom("_NET_WM_PID"), XCB_ATOM_CARDINAL); netPid && *netPid > 0) {
+    const auto netPid = cardinalProperty(*active, internAtom("_NET_WM_PID"), XCB_ATOM_CARDINAL);
+    if (netPid && *netPid > 0) {
         pid = static_cast<std::int32_t>(*netPid);
     } else {
         pid = pidFromXRes(c, *active);

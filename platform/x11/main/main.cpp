@@ -3,12 +3,12 @@
 #include "app/AppDelegate.h"
 #include "common/Log.h"
 #include "platform/x11/ProgramApplications.h"
+#include "platform/x11/QtSettingsWindows.h"
 #include "platform/x11/QuitOnSignal.h"
 #include "platform/x11/SingleInstance.h"
 #include "platform/x11/StderrLog.h"
 #include "platform/x11/TrayIcon.h"
 #include "platform/x11/TrayMenu.h"
-#include "platform/x11/UnavailableSettingsWindow.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/XdgLoginItems.h"
 
@@ -35,7 +35,8 @@ bool displayReachable() {
 int main(int argc, char* argv[]) {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display || !displayReachable()) {
-        std::fprintf(stderr, "Dimwell: cannot open the X display %s\n", display && *display ? display : "(DISPLAY is not set)");
+        std::fprintf(stderr, "Dimwell: cannot open the X display %s\n",
+                     display && *display ? display : "(DISPLAY is not set)");
         return 1;
     }
     // One Dimwell per session, settled before anything reads the preferences.
@@ -63,7 +64,9 @@ int main(int argc, char* argv[]) {
     dimwell::x11::TrayMenu statusMenu;
     dimwell::x11::ProgramApplications applications(desktop.log());
     dimwell::x11::XdgLoginItemsService loginItems(desktop.log());
-    dimwell::x11::UnavailableSettingsWindow settingsWindows(desktop.log());
+    const dimwell::DesktopPorts ports = desktop.ports();
+    dimwell::x11::QtSettingsWindows settingsWindows(
+        {ports.defaults, ports.bundle, ports.displays, loginItems, ports.notifications, desktop.log()});
     dimwell::AppDelegate delegate(desktop.ports(), {statusBar, statusMenu, applications, loginItems, settingsWindows});
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate.applicationWillTerminate(); });
 
