@@ -322,7 +322,9 @@ void SettingsDialog::build() {
         shortcuts);
     directions->setWordWrap(true);
     QPalette quiet = directions->palette();
-    quiet.setColor(QPalette::WindowText, quiet.color(QPalette::Disabled, QPalette::WindowText));
+    QColor softer = quiet.color(QPalette::WindowText);
+    softer.setAlpha(170);   // secondary text, still easy to read
+    quiet.setColor(QPalette::WindowText, softer);
     directions->setPalette(quiet);
     rows->addWidget(directions);
 
