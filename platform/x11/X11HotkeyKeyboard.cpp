@@ -1,6 +1,6 @@
 #include "platform/x11/X11HotkeyKeyboard.h"
 
-#include "platform/x11/XcbUtil.h"
+#include "platform/x11/XcbReply.h"
 
 #include <xcb/xcb_keysyms.h>
 

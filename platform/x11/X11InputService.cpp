@@ -2,7 +2,7 @@
 
 #include "platform/x11/KeyTable.h"
 #include "platform/x11/ScreenSpace.h"
-#include "platform/x11/XcbUtil.h"
+#include "platform/x11/XcbReply.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -27,11 +27,6 @@ std::uint16_t buttonMask(std::uint8_t button) {
 }
 
 std::int16_t toCoordinate(double v) { return static_cast<std::int16_t>(std::lround(v)); }
-
-bool succeeded(xcb_connection_t* connection, xcb_void_cookie_t cookie) {
-    const XcbReply<xcb_generic_error_t> error(xcb_request_check(connection, cookie));
-    return !error;
-}
 } // namespace
 
 class X11InputService::Tap final : public EventTap {
@@ -267,9 +262,13 @@ bool X11InputService::nativeEventFilter(const QByteArray& eventType, void* messa
         buttonPressed(e);
         return true;
     }
+    // Releases and moves on the root come only from the active grab of a
+    // swallowed press (nothing here selects them on the root). They are taken
+    // whatever pointerGrabActive_ says: a raw move read after the release may
+    // already have cleared it, and the release must still end the drag.
     case XCB_BUTTON_RELEASE: {
         const auto* e = reinterpret_cast<const xcb_button_release_event_t*>(event);
-        if (e->event != root_ || !pointerGrabActive_) {
+        if (e->event != root_) {
             return false;
         }
         buttonReleased(e);
@@ -277,7 +276,7 @@ bool X11InputService::nativeEventFilter(const QByteArray& eventType, void* messa
     }
     case XCB_MOTION_NOTIFY: {
         const auto* e = reinterpret_cast<const xcb_motion_notify_event_t*>(event);
-        if (e->event != root_ || !pointerGrabActive_) {
+        if (e->event != root_) {
             return false;
         }
         pointerMoved(e);
@@ -310,13 +309,9 @@ bool X11InputService::nativeEventFilter(const QByteArray& eventType, void* messa
     default:
         if (mappingChanges_.isMappingChange(event)) {
             keyboard_.refresh();
-            if (!escapeGrabs_.empty() || std::any_of(taps_.begin(), taps_.end(), [](const Tap* t) {
-                    return t->wantsAny(keyDownMask);
-                })) {
-                setEscapeGrab(true);
-            }
+            tapsChanged();   // Escape may sit on other keys now
         }
-        return false;
+        return false;   // the toolkit needs to see keyboard changes too
     }
 }
 
@@ -335,7 +330,7 @@ void X11InputService::setButtonGrab(bool on) {
     const xcb_void_cookie_t cookie =
         xcb_grab_button_checked(connection_, 0, root_, events, XCB_GRAB_MODE_SYNC, XCB_GRAB_MODE_ASYNC,
                                 XCB_NONE, XCB_NONE, XCB_BUTTON_INDEX_1, XCB_MOD_MASK_ANY);
-    if (!succeeded(connection_, cookie)) {
+    if (!requestSucceeded(connection_, cookie)) {
         log_("the left mouse button is held by another program");
         return;
     }
@@ -373,7 +368,7 @@ void X11InputService::setRawMotion(bool on) {
         xcb_input_event_mask_t head;
         std::uint32_t mask;
     } selection{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, on ? std::uint32_t{XCB_INPUT_XI_EVENT_MASK_RAW_MOTION} : 0u};
-    if (!succeeded(connection_, xcb_input_xi_select_events_checked(connection_, root_, 1, &selection.head))) {
+    if (!requestSucceeded(connection_, xcb_input_xi_select_events_checked(connection_, root_, 1, &selection.head))) {
         log_("pointer moves cannot be watched");
         return;
     }

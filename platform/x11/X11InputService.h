@@ -98,9 +98,10 @@ private:
     bool isEscapePress(const xcb_key_press_event_t* e);
     void escapePressed(const xcb_key_press_event_t* e);
 
-    /// Starts the deadline for a frozen device; `answer` gives the verdict's mode.
+    /// Notes a frozen device and starts its deadline, after which it is answered
+    /// with `replay`.
     void freeze(std::optional<Freeze>& slot, xcb_timestamp_t time, std::uint8_t replay);
-    /// Answers a freeze once; false when the deadline answered it already.
+    /// Answers a freeze with `mode`, once; false when the deadline answered it already.
     bool answer(std::optional<Freeze>& slot, xcb_timestamp_t time, std::uint8_t mode);
 
     void setButtonGrab(bool on);

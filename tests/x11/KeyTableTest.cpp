@@ -93,14 +93,5 @@ TEST(KeyTable, UnknownCodesAndKeysymsTranslateToNothing) {
     }
 }
 
-TEST(KeyTable, ModifierKeysAreNeverShortcutKeys) {
-    for (std::uint32_t code = 54; code <= 63; ++code) {
-        EXPECT_TRUE(isModifierKey(code)) << code;
-    }
-    for (std::uint32_t code : {0u, 53u, 64u, 122u}) {
-        EXPECT_FALSE(isModifierKey(code)) << code;
-    }
-}
-
 } // namespace
 } // namespace dimwell::x11

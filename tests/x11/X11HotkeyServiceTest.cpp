@@ -155,14 +155,6 @@ TEST_F(X11Hotkeys, UnknownCodesAndKeysMissingFromTheKeyboardAreRefused) {
     EXPECT_TRUE(log.contains("hotkey Control+Shift+F16 has no key on this keyboard"));
 }
 
-TEST_F(X11Hotkeys, ARemovedHandlerIsNotCalled) {
-    ASSERT_TRUE(service->registerHotKey(kZ, kControlShift, kSelect));
-    service->installHandler({});
-    other.chord({keysym::control, keysym::shift}, other.keycode('z'));
-    test::pumpFor(300ms);
-    EXPECT_TRUE(fired.empty());
-}
-
 // Keys move when the user switches layouts or runs xmodmap: the grabs must follow.
 TEST_F(X11Hotkeys, GrabsFollowTheKeyboardMapping) {
     const xcb_keycode_t f12 = other.keycode(keysym::f12);
