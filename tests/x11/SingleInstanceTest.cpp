@@ -58,7 +58,15 @@ TEST(SingleInstance, ProgramsStartedMeanwhileDoNotKeepTheLock) {
         launched.emplace(std::vector<std::string>{"/bin/sleep", "30"});
         ASSERT_TRUE(launched->running());
     }
-    EXPECT_EQ(SingleInstanceLock(path).outcome(), Outcome::Acquired);
+    // Until the child has exec'd it still shares the descriptor; once it runs
+    // its program the lock must be free.
+    bool acquired = false;
+    for (int i = 0; i < 100 && !acquired; ++i) {
+        acquired = SingleInstanceLock(path).outcome() == Outcome::Acquired;
+        if (!acquired) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(acquired);
+    EXPECT_TRUE(launched->running());
 }
 
 TEST(SingleInstance, APlantedLinkIsNotFollowed) {
