@@ -76,7 +76,7 @@ PlistDefaults::PlistDefaults(std::string path, LogSink& log) : path_(std::move(p
 
 std::string PlistDefaults::defaultPath() {
     std::string base;
-    // The base directory specification ignores relative values.
+    // XDG base directories must be absolute; a relative value is ignored.
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
         base = xdg;
     } else {
