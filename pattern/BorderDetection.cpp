@@ -135,7 +135,7 @@ public:
     FastWalk(const Image& image, std::int32_t x, std::int32_t y)
         : img_(image), x_(x), y_(y), background_(std::uint8_t(backgroundLevel(image, x, y))) {}
 
-    /// Steps 5a/5b: rows from `from` in direction `step` (±1) while inside the
+    /// First pass, rows: from `from` in direction `step` (±1) while inside the
     /// picture; the first whose short row probe is uniform, or nothing.
     std::optional<std::int32_t> firstShortRow(std::int32_t from, std::int32_t step) const {
         for (std::int32_t r = from; r >= 0 && r < img_.height; r += step) {
@@ -147,7 +147,7 @@ public:
         return std::nullopt;
     }
 
-    /// Steps 6a/6b: columns from `from` in direction `step` while inside the
+    /// First pass, columns: from `from` in direction `step` while inside the
     /// picture, probed over rows rowLow1 + 1 … rowHigh1 - 2.
     std::optional<std::int32_t> firstColumn(std::int32_t from, std::int32_t step, std::int32_t rowLow1,
                                             std::int32_t rowHigh1, float& spread) const {
@@ -168,7 +168,7 @@ public:
         return std::nullopt;
     }
 
-    /// Steps 7a/7b: rows from `from` in direction `step`, probed across columns
+    /// Second pass, rows: from `from` in direction `step`, probed across columns
     /// colLow + 1 … colHigh - 2.
     std::optional<std::int32_t> firstFullRow(std::int32_t from, std::int32_t step, std::int32_t colLow,
                                              std::int32_t colHigh) const {
