@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -122,6 +123,12 @@ void grayRows(const std::uint8_t* data, std::size_t stride, std::int32_t rows, s
     for (std::int32_t r = 0; r < rows; ++r) {
         const std::uint8_t* src = data + std::size_t(r) * stride;
         std::uint8_t* dst = &out.at(left, out.pixelsHigh - 1 - (topRow + r));
+        if (fast && reinterpret_cast<std::uintptr_t>(src) % alignof(std::uint32_t) == 0) {
+            // Replies keep rows of 32-bit pixels aligned; read them where they are.
+            grayRow(reinterpret_cast<const std::uint32_t*>(src), width,
+                    ChannelShifts{f.red.shift, f.green.shift, f.blue.shift}, dst);
+            continue;
+        }
         if (f.bitsPerPixel == 32) {
             std::memcpy(pixels.data(), src, std::size_t(width) * 4);
             if (f.swapBytes) {

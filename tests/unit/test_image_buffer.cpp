@@ -141,6 +141,27 @@ TEST(Luminance, GrayStaysGrayAndPrimariesWeighAsRec601) {
     EXPECT_EQ(grayLevel(0, 0, 255), 29);
 }
 
+TEST(Luminance, RowGivesGrayLevelForEveryColourAndLayout) {
+    const ChannelShifts layouts[] = {{16, 8, 0}, {0, 8, 16}, {24, 16, 8}, {8, 16, 24}, {20, 10, 0}};
+    std::vector<std::uint32_t> row(4099);   // not a multiple of any block width
+    std::vector<std::uint8_t> out(row.size());
+    for (const ChannelShifts& s : layouts) {
+        const std::uint32_t step = s.red == 16 && s.blue == 0 ? 1 : 97;
+        const std::uint32_t unused = ~(0xffu << s.red | 0xffu << s.green | 0xffu << s.blue);   // must be ignored
+        for (std::uint32_t first = 0; first < (1u << 24); first += std::uint32_t(row.size()) * step) {
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                const std::uint32_t c = (first + std::uint32_t(i) * step) & 0xffffffu;
+                row[i] = (c >> 16 & 0xff) << s.red | (c >> 8 & 0xff) << s.green | (c & 0xff) << s.blue | (0xa5a5a5a5u & unused);
+            }
+            grayRow(row.data(), std::int32_t(row.size()), s, out.data());
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                const std::uint32_t p = row[i];
+                ASSERT_EQ(out[i], grayLevel(p >> s.red & 0xff, p >> s.green & 0xff, p >> s.blue & 0xff)) << i;
+            }
+        }
+    }
+}
+
 TEST(Luminance, RowReadsChannelsWhereTheLayoutSays) {
     const std::uint32_t pixels[2] = {0x00ff0000u, 0x000000ffu};
     std::uint8_t out[2] = {};
