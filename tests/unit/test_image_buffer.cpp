@@ -43,14 +43,6 @@ TEST(ImageBuffer, DestroyingABorrowingRecordKeepsThePixels) {
     destroyImage(image);   // a second destruction frees nothing twice
 }
 
-TEST(ImageBuffer, EmptyBufferHasAnEmptyRowTable) {
-    Image image;
-    setupRows(image);
-    EXPECT_EQ(image.width, 0);
-    EXPECT_EQ(image.height, 0);
-    EXPECT_EQ(image.data, nullptr);
-}
-
 TEST(ImageWrapper, WithoutOwnershipLeavesTheRecordToTheCaller) {
     const std::vector<std::uint8_t> pixels{1, 2, 3, 4};
     Image image;
@@ -71,21 +63,8 @@ TEST(ImageWrapper, OwningWrapperTakesTheRecord) {
     const auto wrapper = ImageWrapper::imageWithCPPImage(std::move(image));
     EXPECT_EQ(wrapper->image(), raw);
     EXPECT_TRUE(wrapper->ownsImage());
-    // Destroying the wrapper frees record, row table and pixels: the leak and
-    // address checks of the sanitizer build watch this.
-}
-
-TEST(ImageWrapper, GivingUpOwnershipBeforeReleaseKeepsTheRecord) {
-    auto wrapper = ImageWrapper::imageWithCPPImage(std::make_unique<Image>());
-    std::unique_ptr<Image> kept(wrapper->image());
-    wrapper->setOwnsImage(false);
-    wrapper.reset();
-    EXPECT_EQ(kept->width, 0);
-}
-
-TEST(ImageWrapper, NullImageIsReleasedWithoutTouchingAnything) {
-    const auto wrapper = ImageWrapper::imageWithCPPImage(nullptr, true);
-    EXPECT_EQ(wrapper->image(), nullptr);
+    // Destroying the wrapper frees record, row table and pixels; built with
+    // -fsanitize=address a leak or a double free fails this test.
 }
 
 TEST(BitmapImage, CopyKeepsTheBitmapsRowOrder) {
