@@ -39,7 +39,7 @@ constexpr std::uint64_t kExactFloatSums = std::uint64_t(1) << 24;
 /// Probes whose rounding-exact spreads are worked out side by side: each is a
 /// chain of dependent float additions, and running several at once lets them
 /// overlap instead of waiting on each other.
-constexpr std::int32_t kLanes = 8;
+constexpr std::int32_t kLanes = 16;
 
 /// Whether the sums alone rule a probe out.
 bool ruledOut(const Moments& all, std::int32_t n) { return certainlyNotUniform(all.m2(), n); }
@@ -62,22 +62,21 @@ float probeMean(const Moments& all, std::int32_t n, const PixelAt& pixel) {
     return sum / float(n);
 }
 
-/// Spreads of `lanes` probes of n pixels each; `load(i, v)` puts pixel i of
-/// every lane into v, as floats. Stops early once no lane can pass any more: a
-/// running total never decreases. Lanes given up on get an infinite spread.
+/// Spreads of `lanes` probes of n pixels each; `load(i)` returns pixel i of
+/// every lane. Stops early once no lane can pass any more: a running total
+/// never decreases. Lanes given up on get an infinite spread.
 template <class Load>
 std::array<float, kLanes> exactSpreads(std::int32_t lanes, std::int32_t n, const std::array<float, kLanes>& mean,
                                        const Load& load) {
     const float count = float(n);
     std::array<float, kLanes> total{};
-    std::array<float, kLanes> v{};
     for (std::int32_t i = 0; i < n;) {
         const std::int32_t stop = std::min(n, i + 256);
         for (; i < stop; ++i) {
-            load(i, v);
+            const std::array<std::uint8_t, kLanes> v = load(i);
             // The same steps as addSquare, lane by lane.
             for (std::size_t j = 0; j < std::size_t(kLanes); ++j) {
-                const float d = mean[j] - v[j];
+                const float d = mean[j] - float(v[j]);
                 total[j] = float(double(total[j]) + double(d) * double(d));
             }
         }
@@ -187,10 +186,12 @@ public:
             for (std::int32_t j = 0; j < kLanes; ++j) {
                 probe[std::size_t(j)] = img_.rows[waiting[std::size_t(j < lanes ? j : 0)]] + lo;
             }
-            const auto spread = exactSpreads(lanes, n, mean, [&probe](std::int32_t i, std::array<float, kLanes>& v) {
+            const auto spread = exactSpreads(lanes, n, mean, [&probe](std::int32_t i) {
+                std::array<std::uint8_t, kLanes> v;
                 for (std::size_t j = 0; j < std::size_t(kLanes); ++j) {
-                    v[j] = float(probe[j][i]);
+                    v[j] = probe[j][i];
                 }
+                return v;
             });
             for (std::int32_t j = 0; j < lanes; ++j) {
                 if (isUniformSpread(spread[std::size_t(j)])) {
@@ -318,11 +319,13 @@ private:
                 column[std::size_t(l)] = column[0];
             }
             const std::uint8_t* const* rows = img_.rows.get() + lo;
-            const auto s = exactSpreads(lanes, n, mean, [rows, &column](std::int32_t k, std::array<float, kLanes>& v) {
+            const auto s = exactSpreads(lanes, n, mean, [rows, &column](std::int32_t k) {
                 const std::uint8_t* p = rows[k];
+                std::array<std::uint8_t, kLanes> v;
                 for (std::size_t l = 0; l < std::size_t(kLanes); ++l) {
-                    v[l] = float(p[column[l]]);
+                    v[l] = p[column[l]];
                 }
+                return v;
             });
             for (std::int32_t l = 0; l < lanes; ++l) {
                 if (isUniformSpread(s[std::size_t(l)])) {
