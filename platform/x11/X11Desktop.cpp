@@ -2,7 +2,6 @@
 
 #include "platform/x11/AtspiAccessibility.h"
 #include "platform/x11/MaskWindow.h"
-#include "platform/x11/NullPorts.h"
 #include "platform/x11/PlistBundle.h"
 #include "platform/x11/PlistDefaults.h"
 #include "platform/x11/StderrLog.h"
@@ -11,6 +10,7 @@
 #include "platform/x11/X11HotkeyService.h"
 #include "platform/x11/X11InputService.h"
 #include "platform/x11/X11Session.h"
+#include "platform/x11/X11WindowCapture.h"
 #include "platform/x11/X11WindowServer.h"
 #include "platform/x11/XcbUtil.h"
 
@@ -32,7 +32,7 @@ X11Desktop::X11Desktop(const Options& options)
       input_(std::make_unique<X11InputService>(xcbConnection(), rootWindow(), *log_)),
       windowServer_(std::make_unique<X11WindowServer>(WindowStack::fromQt())),
       accessibility_(std::make_unique<AtspiAccessibility>(WindowStack::fromQt(), *log_)),
-      capture_(std::make_unique<NullCapture>()) {}
+      capture_(std::make_unique<X11WindowCapture>(xcbConnection())) {}
 
 X11Desktop::~X11Desktop() = default;
 
