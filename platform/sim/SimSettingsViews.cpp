@@ -13,23 +13,6 @@ SimSettingsWindowView::SimSettingsWindowView(LogSink& log) {
     }
 }
 
-void SimSettingsWindowView::makeFirstResponder(NSMyTextField* responder) {
-    if (responder == firstResponder_) {
-        return;
-    }
-    if (responder && !responder->acceptsFirstResponder()) {
-        return;
-    }
-    // The old one is gone before it resigns: a resign that asks for the focus
-    // again must not find it still in place.
-    if (NSMyTextField* old = firstResponder_) {
-        firstResponder_ = nullptr;
-        old->resignFirstResponder();
-    }
-    firstResponder_ = responder;
-    if (responder) {
-        responder->becomeFirstResponder();
-    }
-}
+void SimSettingsWindowView::makeFirstResponder(NSMyTextField* responder) { firstResponder_.make(responder); }
 
 } // namespace dimwell

@@ -2,6 +2,7 @@
 // The settings window's controls held in memory, with the focus rules of a
 // real window: one first responder, resigning before the next one becomes it.
 
+#include "settings/FirstResponder.h"
 #include "platform/ports/SettingsViews.h"
 #include "settings/NSMyTextField.h"
 
@@ -84,7 +85,7 @@ public:
     TextField& legend() override { return legendField; }
 
     void makeFirstResponder(NSMyTextField* responder) override;
-    NSMyTextField* firstResponder() const override { return firstResponder_; }
+    NSMyTextField* firstResponder() const override { return firstResponder_.current(); }
     bool isKeyWindow() const override { return key; }
     void setContentNeedsDisplay() override { ++contentRedisplays; }
 
@@ -104,7 +105,7 @@ public:
 
 private:
     std::array<std::unique_ptr<NSMyTextField>, kRows> recorders_;
-    NSMyTextField* firstResponder_ = nullptr;
+    FirstResponder firstResponder_;
 };
 
 } // namespace dimwell

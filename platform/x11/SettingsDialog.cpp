@@ -411,19 +411,8 @@ QCheckBox* SettingsDialog::loginItemBox() const { return parts_->loginItem.box()
 QPushButton* SettingsDialog::restoreButton(int tag) const { return parts_->restore.at(static_cast<std::size_t>(tag)); }
 
 void SettingsDialog::makeFirstResponder(NSMyTextField* responder) {
-    if (responder == firstResponder_) {
+    if (!firstResponder_.make(responder)) {
         return;
-    }
-    if (responder && !responder->acceptsFirstResponder()) {
-        return;
-    }
-    if (NSMyTextField* old = firstResponder_) {
-        firstResponder_ = nullptr;
-        old->resignFirstResponder();
-    }
-    firstResponder_ = responder;
-    if (responder) {
-        responder->becomeFirstResponder();
     }
     // Qt's focus follows; its focus events are this move's echo.
     movingFocus_ = true;
@@ -452,13 +441,12 @@ void SettingsDialog::fieldGainedFocus(RecorderField& field) {
 }
 
 void SettingsDialog::fieldLostFocus(RecorderField& field) {
-    if (movingFocus_ || !field.recorder() || firstResponder_ != field.recorder()) {
+    if (movingFocus_ || !field.recorder() || firstResponder_.current() != field.recorder()) {
         return;
     }
     // The focus has already gone elsewhere (another control, another window):
-    // the recorder only resigns, nothing takes the focus back.
-    firstResponder_ = nullptr;
-    field.recorder()->resignFirstResponder();
+    // nothing takes it back.
+    firstResponder_.lost();
     setContentNeedsDisplay();
 }
 

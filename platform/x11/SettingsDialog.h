@@ -4,6 +4,7 @@
 // buttons, the legend and directions. Holds no logic: it hands every action and
 // focus change to the settings window's controller.
 
+#include "settings/FirstResponder.h"
 #include "platform/ports/SettingsViews.h"
 #include "settings/NSMyTextField.h"
 
@@ -112,7 +113,7 @@ public:
     CheckBox& bringToFrontToggle() override;
     TextField& legend() override;
     void makeFirstResponder(NSMyTextField* responder) override;
-    NSMyTextField* firstResponder() const override { return firstResponder_; }
+    NSMyTextField* firstResponder() const override { return firstResponder_.current(); }
     bool isKeyWindow() const override { return isActiveWindow(); }
     void setContentNeedsDisplay() override;
 
@@ -145,7 +146,7 @@ private:
     std::unique_ptr<Parts> parts_;
     std::array<std::unique_ptr<NSMyTextField>, kRows> recorders_;
     SettingsWindowController* controller_ = nullptr;
-    NSMyTextField* firstResponder_ = nullptr;
+    FirstResponder firstResponder_;
     QWidget* content_ = nullptr;
     /// Focus moves made here, not by the user: their focus events are echoes.
     bool movingFocus_ = false;
