@@ -8,9 +8,8 @@ import subprocess
 import tempfile
 import unittest
 
-SOURCE_DIR = os.environ.get("DIMWELL_SOURCE_DIR") or os.path.dirname(os.path.dirname(os.path.dirname(
-    os.path.abspath(__file__))))
-BUILD_DIR = os.environ.get("DIMWELL_BUILD_DIR") or os.path.join(SOURCE_DIR, "build")
+from e2e_support import BUILD_DIR
+
 TOOL = os.path.join(BUILD_DIR, "bin", "EnableAccessibility")
 
 READ_BACK = ["gdbus", "call", "--session", "--dest", "org.a11y.Bus", "--object-path", "/org/a11y/bus",

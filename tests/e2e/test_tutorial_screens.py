@@ -1,31 +1,18 @@
 #!/usr/bin/env python3
-"""DimwellHelp on a real X server (Xvfb and openbox).
-
-Walks the tutorial with the mouse from the first page to the last, takes a
-screenshot of each page and checks that it shows its words (dark pixels in the
-text area) and its pictures (each picture's own colour in its frame); steps back
-one page and forward again; ends the program with Return on the last page. A
-second run closes the window through the window manager on a middle page.
-
-The pictures are stand-ins written here, one solid colour each (the animations
-with a moving corner mark), so that a page's pictures can be told apart.
-Screenshots go to $DIMWELL_BUILD_DIR/test-output/tutorial-screens.
-"""
+"""DimwellHelp on a real X server (Xvfb, openbox): walks the tutorial with the
+mouse, checks each page's screenshot for its words (dark pixels in the text area)
+and its pictures (stand-ins of one colour each in their frames), steps back and
+forward, ends with Return on the last page; a second run is closed by the window
+manager on a middle page."""
 import os
-import shutil
 import subprocess
-import sys
 import tempfile
 import time
 
-SOURCE_DIR = os.environ.get("DIMWELL_SOURCE_DIR") or os.path.dirname(os.path.dirname(os.path.dirname(
-    os.path.abspath(__file__))))
-BUILD_DIR = os.environ.get("DIMWELL_BUILD_DIR") or os.path.join(SOURCE_DIR, "build")
-sys.path.insert(0, os.path.join(SOURCE_DIR, "scripts"))
-from xdesktop import Desktop, DesktopError  # noqa: E402
+from e2e_support import BUILD_DIR, Desktop, out_dir, run_main
 
 BINARY = os.path.join(BUILD_DIR, "bin", "DimwellHelp")
-OUT_DIR = os.path.join(BUILD_DIR, "test-output", "tutorial-screens")
+OUT_DIR = out_dir("tutorial-screens")
 TITLE = "Dimwell Tutorial"
 WINDOW = (580, 420)
 STEP_TIMEOUT = 5.0
@@ -67,10 +54,6 @@ def picture_colour(index):
     return (int(r * shade), int(g * shade), int(b * shade))
 
 
-def hex_colour(rgb):
-    return "#%02x%02x%02x" % rgb
-
-
 def write_pictures(folder):
     """Stand-ins for every picture at the size it is shown; returns {file: colour}."""
     colours = {}
@@ -79,7 +62,7 @@ def write_pictures(folder):
         colour = picture_colour(i)
         colours[name] = colour
         path = os.path.join(folder, name)
-        base = ["-size", f"{width}x{height}", f"xc:{hex_colour(colour)}"]
+        base = ["-size", f"{width}x{height}", "xc:#%02x%02x%02x" % colour]
         if name.endswith(".gif"):
             frames = []
             for f in range(4):  # a white mark walking along the top edge
@@ -115,14 +98,6 @@ def page_problems(shot, page, colours):
 
 
 def main():
-    if not os.path.exists(BINARY):
-        print(f"{BINARY} not built", file=sys.stderr)
-        return 1
-    if not shutil.which("convert"):
-        print("ImageMagick's convert is needed: run scripts/install-deps.sh run", file=sys.stderr)
-        return 1
-    shutil.rmtree(OUT_DIR, ignore_errors=True)
-    os.makedirs(OUT_DIR)
     failures = []
     with tempfile.TemporaryDirectory(prefix="dimwell-tutorial-") as pictures:
         colours = write_pictures(pictures)
@@ -187,15 +162,8 @@ def main():
             except subprocess.TimeoutExpired:
                 failures.append("closing the window on the pattern page did not end DimwellHelp")
 
-    for failure in failures:
-        print("FAIL:", failure, file=sys.stderr)
-    print(f"screenshots in {OUT_DIR}")
-    return 1 if failures else 0
+    return failures
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except DesktopError as e:
-        print(f"FAIL: {e}", file=sys.stderr)
-        sys.exit(1)
+    run_main(main)

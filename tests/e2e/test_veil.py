@@ -1,40 +1,19 @@
 #!/usr/bin/env python3
 """The veil on a real X server: the real mask windows, driven through the overlay
 probe, on Xorg with two monitors (1920x1080 primary, 1280x1024 to its right),
-openbox and picom; checked pixel by pixel on screenshots.
-
-- a hole on the first monitor: clear inside (the gray background unchanged),
-  dimmed to background * (1 - opacity) outside, on both monitors, up to its edges;
-- a hole across both monitors is clear on both;
-- "currentonly" leaves the other monitor undimmed;
-- the opacity steps change the veil;
-- clicks on the veil reach the window below it; windows activated or opened
-  later stay under the veil;
-- a mirrored monitor adds no window; unplugging and plugging a monitor rebuilds
-  the windows, and the overlay works on the new layout;
-- closing the overlay leaves the screen exactly as it was.
-Then two more desktops: without a compositor the veil is opaque but the hole still
-shows the desktop; without a window manager a window that raises itself stays
-under the veil.
-
-Screenshots go to $DIMWELL_BUILD_DIR/test-output/veil.
-"""
+openbox and picom, checked pixel by pixel on screenshots: the hole, opacity steps,
+"currentonly", clicks through the veil, monitors mirrored, unplugged and plugged,
+a clean screen after closing; then without a compositor and without a window manager."""
 import os
 import select
-import shutil
 import subprocess
 import sys
 import time
 
-SOURCE_DIR = os.environ.get("DIMWELL_SOURCE_DIR") or os.path.dirname(os.path.dirname(os.path.dirname(
-    os.path.abspath(__file__))))
-BUILD_DIR = os.environ.get("DIMWELL_BUILD_DIR") or os.path.join(SOURCE_DIR, "build")
-sys.path.insert(0, os.path.join(SOURCE_DIR, "scripts"))
-from xdesktop import Desktop, DesktopError  # noqa: E402
+from e2e_support import BACKGROUND, BUILD_DIR, Desktop, DesktopError, out_dir
 
 PROBE = os.path.join(BUILD_DIR, "tests", "x11", "overlay_probe")
-OUT_DIR = os.path.join(BUILD_DIR, "test-output", "veil")
-BACKGROUND = (128, 128, 128)
+OUT_DIR = out_dir("veil")
 STEP_TIMEOUT = 5.0
 TOLERANCE = 2
 
@@ -44,8 +23,6 @@ def veiled(opacity, rgb=BACKGROUND):
 
 
 class Probe:
-    """The overlay probe on a desktop: one command, one answer, each bounded in time."""
-
     def __init__(self, desktop):
         self.desktop = desktop
         self.log_path = desktop.log_path("overlay_probe")
@@ -55,8 +32,7 @@ class Probe:
         self.expect("ready")
 
     def _line(self, timeout=STEP_TIMEOUT):
-        # Lines are split here, not by a buffered reader, so that select() on the
-        # pipe never misses a line that already sits in a buffer.
+        # Split here, not by a buffered reader: select() must not miss a buffered line.
         deadline = time.monotonic() + timeout
         while b"\n" not in self._pending:
             left = deadline - time.monotonic()
@@ -91,9 +67,6 @@ class Probe:
         count = int(self.send("windows").split()[2])
         return [tuple(int(v) for v in self._line().split()[2:7]) for _ in range(count)]
 
-    def alive(self):
-        return self.popen.poll() is None
-
     def log(self):
         with open(self.log_path, errors="replace") as f:
             return f.read()
@@ -119,7 +92,6 @@ class Checks:
         self.failures.append(text)
 
     def shot(self, name):
-        os.makedirs(OUT_DIR, exist_ok=True)
         return self.desktop.screenshot(os.path.join(OUT_DIR, f"{name}.png"))
 
 
@@ -219,8 +191,7 @@ def main_desktop():
         check.shot("after-replug")
 
         # Closing leaves the screen as it was (the clients opened since aside).
-        for name in ("late",):
-            d.xdotool("windowkill", d.wait_for_window(name))
+        d.xdotool("windowkill", d.wait_for_window("late"))
         probe.send("close")
         time.sleep(0.3)
         after = d.capture()
@@ -267,10 +238,6 @@ def unmanaged_desktop():
 
 
 def main():
-    if not os.path.exists(PROBE):
-        print(f"{PROBE} not built", file=sys.stderr)
-        return 1
-    shutil.rmtree(OUT_DIR, ignore_errors=True)
     failures = []
     for scenario in (main_desktop, fallback_desktop, unmanaged_desktop):
         try:

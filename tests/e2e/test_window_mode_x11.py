@@ -1,53 +1,22 @@
 #!/usr/bin/env python3
-"""Window mode and view mode of Dimwell on a real desktop (Xorg, openbox, picom,
-a session bus with the accessibility bus).
-
-Window mode: with the pointer over a solid red xlogo window, the window shortcut
-makes the hole exactly that window with its frame (title bar clear, a few pixels
-outside it dimmed); moving the window with xdotool moves the hole with it; after
-the close shortcut, moving the window brings nothing back.
-
-View mode: over the list panel of a small Qt program with accessible panels, the
-view shortcut makes the hole that panel: the list is clear, the text panel beside
-it, the gap between them and the title bar are dimmed.
-
-Screenshots of every check go to $DIMWELL_BUILD_DIR/test-output/window-mode.
-"""
+"""Window mode and view mode on a real desktop (two monitors, openbox, picom, an
+accessibility bus): the hole is the window (frame included) or the accessible
+panel under the pointer, follows the window's moves and resizes, stops with the
+close shortcut; with "bringtofront" off it is the active window, raised nothing."""
 import os
-import plistlib
 import select
-import shutil
 import subprocess
-import sys
 import time
 
-SOURCE_DIR = os.environ.get("DIMWELL_SOURCE_DIR") or os.path.dirname(os.path.dirname(os.path.dirname(
-    os.path.abspath(__file__))))
-BUILD_DIR = os.environ.get("DIMWELL_BUILD_DIR") or os.path.join(SOURCE_DIR, "build")
-sys.path.insert(0, os.path.join(SOURCE_DIR, "scripts"))
-from xdesktop import Desktop, DesktopError  # noqa: E402
-from demo import preset_shortcuts  # noqa: E402
+from e2e_support import (BACKGROUND, BUILD_DIR, Checks, Desktop, DesktopError, missing_log_lines, out_dir,
+                         preset_shortcuts, run_main, start_dimwell, veiled, write_prefs)
 
-BINARY = os.path.join(BUILD_DIR, "bin", "Dimwell")
 FIXTURE = os.path.join(BUILD_DIR, "tests", "x11", "dimwell_atspi_fixture")
-OUT_DIR = os.path.join(BUILD_DIR, "test-output", "window-mode")
-OPACITY = 0.8
-BACKGROUND = (128, 128, 128)
-STEP_TIMEOUT = 5.0
-TOLERANCE = 4
-
-
-def veiled(rgb):
-    """What a pixel looks like under the veil."""
-    return tuple(round(c * (1.0 - OPACITY)) for c in rgb)
-
-
-def near(a, b):
-    return all(abs(x - y) <= TOLERANCE for x, y in zip(a, b))
+OUT_DIR = out_dir("window-mode")
 
 
 def frame_rect(d, window):
-    """(x, y, width, height) of a window as the user sees it: inside plus openbox's frame."""
+    """The window as the user sees it: inside plus openbox's frame."""
     x, y, w, h = d.window_rect(window)
     out = d.run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"], check=False)
     try:
@@ -57,71 +26,39 @@ def frame_rect(d, window):
     return x - left, y - top, w + left + right, h + top + bottom
 
 
-def settled_frame(d, window, done, timeout=STEP_TIMEOUT):
-    """The window's frame once the window manager has carried out a request
-    (`done(inside)` holds for its inside rectangle)."""
-    d.wait_for(lambda: done(d.window_rect(window)), timeout, "the window manager to move or resize the window")
+def settled_frame(d, window, done):
+    """The frame once the window manager has carried out a request (done(inside) holds)."""
+    d.wait_for(lambda: done(d.window_rect(window)), 5.0, "the window manager to move or resize the window")
     return frame_rect(d, window)
 
 
-class Checks:
-    """Named pixel expectations, retried until they all hold or time runs out."""
-
-    def __init__(self, d, failures):
-        self.d = d
-        self.failures = failures
-
-    def wait(self, label, expectations, timeout=STEP_TIMEOUT, record=True):
-        """expectations: list of (what, (x, y), expected rgb). True when all held."""
-        deadline = time.monotonic() + timeout
-        while True:
-            shot = self.d.capture()
-            wrong = [f"{what} at {xy} is {shot.pixel(*xy)}, expected {want}"
-                     for what, xy, want in expectations if not near(shot.pixel(*xy), want)]
-            if not wrong or time.monotonic() > deadline:
-                shot.save_png(os.path.join(OUT_DIR, f"{label}.png"))
-                if wrong and record:
-                    self.failures.extend(f"{label}: {w}" for w in wrong)
-                return not wrong
-            time.sleep(0.1)
-
-
 def window_hole(reference, old_frame, frame, label):
-    """The expectations for a hole that is exactly `frame`, whose pixels looked like
-    `reference` when the window stood at `old_frame`."""
+    """A hole that is exactly `frame`, whose pixels looked like `reference` at `old_frame`."""
     x, y, w, h = frame
     ox, oy = old_frame[0], old_frame[1]
+    inside = [(w // 2, h // 2), (w // 2, 2), (1, h // 2), (w - 2, h - 2)]
+    outside = [(x - 4, y + h // 2), (x + w + 3, y + h // 2), (x + w // 2, y - 4), (x + w // 2, y + h + 3)]
+    return ([(f"{label} inside", (x + rx, y + ry), reference.pixel(ox + rx, oy + ry)) for rx, ry in inside]
+            + [(f"{label} outside", p, veiled()) for p in outside])
 
-    def inside(rx, ry, what):
-        return (f"{label} {what}", (x + rx, y + ry), reference.pixel(ox + rx, oy + ry))
-    return [
-        inside(w // 2, h // 2, "centre"),
-        inside(w // 2, 2, "title bar"),
-        inside(1, h // 2, "left frame edge"),
-        inside(w - 2, h - 2, "bottom-right corner"),
-        (f"{label} left of the frame", (x - 4, y + h // 2), veiled(BACKGROUND)),
-        (f"{label} right of the frame", (x + w + 3, y + h // 2), veiled(BACKGROUND)),
-        (f"{label} above the frame", (x + w // 2, y - 4), veiled(BACKGROUND)),
-        (f"{label} below the frame", (x + w // 2, y + h + 3), veiled(BACKGROUND)),
-    ]
+
+def red_logo(d, title, geometry, colour="red"):
+    return d.start_client(["xlogo", "-title", title, "-bg", colour, "-fg", colour, "-geometry", geometry], title)
 
 
 def read_fixture(popen, timeout=10.0):
-    """The fixture's description: its window id and its panels inside the window."""
-    window, panels = None, []
+    """The fixture's window id and its panels inside the window."""
+    window, panels, buffered = None, [], b""
     deadline = time.monotonic() + timeout
-    buffered = b""
     while time.monotonic() < deadline:
-        ready, _, _ = select.select([popen.stdout], [], [], 0.2)
-        if not ready:
+        if not select.select([popen.stdout], [], [], 0.2)[0]:
             continue
         chunk = os.read(popen.stdout.fileno(), 4096)
         if not chunk:
             break
         buffered += chunk
         lines = buffered.decode(errors="replace").splitlines()
-        for line in lines:
-            words = line.split()
+        for words in (line.split() for line in lines):
             if words[:1] == ["window"]:
                 window = int(words[1])
             elif words[:1] == ["panel"]:
@@ -131,76 +68,43 @@ def read_fixture(popen, timeout=10.0):
     raise DesktopError("the accessible fixture never reported its window")
 
 
-def wait_for_log(path, text, timeout=10.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        try:
-            with open(path, errors="replace") as f:
-                if text in f.read():
-                    return True
-        except OSError:
-            pass
-        time.sleep(0.1)
-    return False
-
-
-def main():
-    for path in (BINARY, FIXTURE):
-        if not os.path.exists(path):
-            print(f"{path} not built", file=sys.stderr)
-            return 1
-    shutil.rmtree(OUT_DIR, ignore_errors=True)
-    os.makedirs(OUT_DIR)
+def under_the_pointer():
     shortcuts = preset_shortcuts()
     failures = []
     with Desktop(monitors=2, atspi=True) as d:
-        checks = Checks(d, failures)
-        # A stored opacity marks a later run: no tutorial over the test.
-        config = os.path.join(d.env()["XDG_CONFIG_HOME"], "Dimwell")
-        os.makedirs(config, exist_ok=True)
-        with open(os.path.join(config, "com.Orvalen.Dimwell.plist"), "wb") as f:
-            plistlib.dump({"opacity": OPACITY, "bringtofront": True, "clickout": False, "currentonly": False}, f)
-
-        target = d.start_client(["xlogo", "-title", "target", "-bg", "red", "-fg", "red",
-                                 "-geometry", "300x200+400+300"], "target")
+        checks = Checks(d, OUT_DIR, failures)
+        write_prefs(d)
+        target = red_logo(d, "target", "300x200+400+300")
         d.move_pointer(1500, 1000)
         time.sleep(0.5)
         reference = d.capture()
+        program = start_dimwell(d)
 
-        program = d.spawn([BINARY], name="Dimwell", env=d.env({"DIMWELL_LOG_STDERR": "1"}))
-        if not wait_for_log(d.log_path("Dimwell"), "Dimwell started"):
-            raise DesktopError(f"Dimwell did not start, see {d.log_path('Dimwell')}")
-
-        # Window mode: the hole is the window under the pointer, frame included.
         frame = frame_rect(d, target)
         d.move_pointer(frame[0] + frame[2] // 2, frame[1] + frame[3] // 2)
         d.key(shortcuts["windowMode"])
         checks.wait("01-window-hole", window_hole(reference, frame, frame, "window"))
 
-        # It follows the window.
         inside = d.window_rect(target)
         d.xdotool("windowmove", target, 900, 500)
         moved = settled_frame(d, target, lambda r: r[:2] != inside[:2])
         checks.wait("02-window-moved", window_hole(reference, frame, moved, "moved window")
-                    + [("where the window was", (frame[0] + 20, frame[1] + frame[3] // 2), veiled(BACKGROUND))])
+                    + [("where the window was", (frame[0] + 20, frame[1] + frame[3] // 2), veiled())])
 
         d.xdotool("windowsize", target, 360, 260)
-        resized = settled_frame(d, target, lambda r: r[2:] == (360, 260))
+        rx, ry, rw, rh = settled_frame(d, target, lambda r: r[2:] == (360, 260))
         corner = reference.pixel(frame[0] + frame[2] - 3, frame[1] + frame[3] - 3)
         checks.wait("03-window-resized", [
-            ("resized window, new bottom-right corner", (resized[0] + resized[2] - 3, resized[1] + resized[3] - 3),
-             corner),
-            ("resized window, inside", (resized[0] + resized[2] - 30, resized[1] + resized[3] - 30), (255, 0, 0)),
-            ("below the resized window", (resized[0] + 30, resized[1] + resized[3] + 3), veiled(BACKGROUND)),
-        ])
+            ("resized window, new bottom-right corner", (rx + rw - 3, ry + rh - 3), corner),
+            ("resized window, inside", (rx + rw - 30, ry + rh - 30), (255, 0, 0)),
+            ("below the resized window", (rx + 30, ry + rh + 3), veiled())])
 
-        # Again while the overlay is up: the mask windows over everything are not
-        # what the pointer is over.
-        d.move_pointer(resized[0] + resized[2] // 2, resized[1] + resized[3] // 2)
+        # Again while the overlay is up: the mask windows are not what the pointer is over.
+        d.move_pointer(rx + rw // 2, ry + rh // 2)
         d.key(shortcuts["windowMode"])
         time.sleep(0.3)
-        checks.wait("04-window-again", window_hole(reference, frame, resized, "window again")[4:] + [
-            ("window again, inside", (resized[0] + resized[2] // 2, resized[1] + resized[3] // 2), (255, 0, 0))])
+        checks.wait("04-window-again", window_hole(reference, frame, (rx, ry, rw, rh), "window again")[4:] + [
+            ("window again, inside", (rx + rw // 2, ry + rh // 2), (255, 0, 0))])
 
         # Closing stops tracking: a later move brings nothing back.
         d.key(shortcuts["closeOverlay"])
@@ -223,22 +127,13 @@ def main():
         time.sleep(1.0)
         reference = d.capture()
         pointer = (lx + lw // 2, ly + lh - 40)   # below the two list items
-
-        def seen_as(xy, veil):
-            rgb = reference.pixel(*xy)
-            return veiled(rgb) if veil else rgb
-
-        expectations = [
-            ("list under the pointer", pointer, seen_as(pointer, False)),
-            ("list, left part", (lx + 8, ly + lh // 2), seen_as((lx + 8, ly + lh // 2), False)),
-            ("list, right part", (lx + lw - 9, ly + lh // 2), seen_as((lx + lw - 9, ly + lh // 2), False)),
-            ("text panel beside it", (tx + tw // 2, ty + th // 2), seen_as((tx + tw // 2, ty + th // 2), True)),
-            ("gap between the panels", (lx - 6, ly + lh // 2), seen_as((lx - 6, ly + lh // 2), True)),
-            ("title bar", (fx + fw // 2, fy + 3), seen_as((fx + fw // 2, fy + 3), True)),
-        ]
+        clear = [pointer, (lx + 8, ly + lh // 2), (lx + lw - 9, ly + lh // 2)]
+        dimmed = [(tx + tw // 2, ty + th // 2), (lx - 6, ly + lh // 2), (fx + fw // 2, fy + 3)]
+        expectations = ([("list panel", p, reference.pixel(*p)) for p in clear]
+                        + [("text panel, gap or title bar", p, veiled(reference.pixel(*p))) for p in dimmed])
         d.move_pointer(*pointer)
-        # The fixture may still be joining the accessibility bus: a first press
-        # can see the window without its panels.
+        # The fixture may still be joining the accessibility bus: a first press can
+        # see the window without its panels.
         for attempt in range(3):
             d.key(shortcuts["viewMode"])
             if checks.wait(f"07-view-hole-{attempt}", expectations, timeout=3.0, record=attempt == 2):
@@ -247,23 +142,44 @@ def main():
         if program.poll() is not None:
             failures.append(f"Dimwell exited with status {program.returncode}")
         d.terminate(program)
-        with open(d.log_path("Dimwell"), errors="replace") as log:
-            text = log.read()
-        for line in ("The current app is xlogo", "window moved", "The current app is dimwell_atspi_f",
-                     "window for Dimwell layer 2147483628"):
-            if line not in text:
-                failures.append(f"no {line!r} in Dimwell's log")
-        shutil.copy(d.log_path("Dimwell"), os.path.join(OUT_DIR, "dimwell.log"))
+        failures += missing_log_lines(d, ["The current app is xlogo", "window moved",
+                                          "The current app is dimwell_atspi_f"])
+    return failures
 
-    for failure in failures:
-        print("FAIL:", failure, file=sys.stderr)
-    print(f"screenshots in {OUT_DIR}")
-    return 1 if failures else 0
+
+def active_window():
+    """bringtofront off: the active (red) window, though the pointer rests on the blue one."""
+    shortcuts = preset_shortcuts()
+    failures = []
+    with Desktop(monitors=2) as d:
+        checks = Checks(d, OUT_DIR, failures)
+        write_prefs(d, bringtofront=False)
+        active = red_logo(d, "active", "300x200+300+300")
+        other = red_logo(d, "other", "300x200+900+300", colour="blue")
+        d.activate(active)
+        d.move_pointer(1500, 1000)
+        d.wait_for(lambda: d.xdotool("getactivewindow") == str(active), 5, "the red window to become active")
+        reference = d.capture()
+        program = start_dimwell(d)
+
+        frame = frame_rect(d, active)
+        ox, oy, ow, oh = frame_rect(d, other)
+        d.move_pointer(ox + ow // 2, oy + oh // 2)
+        d.key(shortcuts["windowMode"])
+        checks.wait("11-active-window-hole", window_hole(reference, frame, frame, "active window") + [
+            ("window under the pointer", (ox + ow // 2, oy + oh // 2), veiled((0, 0, 255)))])
+        if d.xdotool("getactivewindow") != str(active):
+            failures.append("the window under the pointer was brought to the front")
+
+        inside = d.window_rect(active)
+        d.xdotool("windowmove", active, 400, 600)
+        moved = settled_frame(d, active, lambda r: r[:2] != inside[:2])
+        checks.wait("12-active-window-moved", window_hole(reference, frame, moved, "moved active window") + [
+            ("where it was", (frame[0] + 20, frame[1] + 20), veiled())])
+        d.terminate(program)
+        failures += missing_log_lines(d, ["active app: xlogo", "window moved"])
+    return failures
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except DesktopError as e:
-        print(f"FAIL: {e}", file=sys.stderr)
-        sys.exit(1)
+    run_main(lambda: under_the_pointer() + active_window())
