@@ -24,10 +24,9 @@ namespace {
 
 using namespace testing;
 
-/// The fixture program as it described itself.
+/// The fixture program's window, as it described itself.
 struct FixtureWindow {
     xcb_window_t window = 0;
-    std::vector<QRect> panels;   ///< inside the window
 };
 
 FixtureWindow parseFixture(const std::vector<std::string>& lines) {
@@ -35,15 +34,9 @@ FixtureWindow parseFixture(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
         std::istringstream in(line);
         std::string word;
-        in >> word;
-        if (word == "window") {
-            unsigned long long id = 0;
-            in >> id;
+        unsigned long long id = 0;
+        if (in >> word >> id && word == "window") {
             f.window = static_cast<xcb_window_t>(id);
-        } else if (word == "panel") {
-            int i = 0, x = 0, y = 0, w = 0, h = 0;
-            in >> i >> x >> y >> w >> h;
-            f.panels.emplace_back(x, y, w, h);
         }
     }
     return f;
@@ -101,53 +94,6 @@ protected:
     std::shared_ptr<WindowStack> stack_;
     std::unique_ptr<AtspiAccessibility> api_;
 };
-
-TEST_F(AccessibilityTest, TheApplicationItsWindowAndItsPanelsHaveTheirScreenRectangles) {
-    if (!api_->busAvailable()) {
-        GTEST_SKIP() << "no accessibility bus on this desktop";
-    }
-    FixtureWindow described;
-    auto fixture = startFixture("600x400+150+120", described);
-    if (!fixture) {
-        GTEST_SKIP() << "fixture program not built";
-    }
-    ASSERT_NE(described.window, 0u);
-    ASSERT_EQ(described.panels.size(), 2u);
-
-    const AXElementRef window = accessibleWindowOf(fixture->pid());
-    ASSERT_TRUE(window) << "the fixture never appeared on the accessibility bus";
-    // Matched to its X window, whose frame is the window's rectangle.
-    EXPECT_EQ(dynamic_cast<const UiElement&>(*window).client, described.window);
-    EXPECT_EQ(reported(window), rootRect(*x_.framed(described.window)));
-
-    const auto children = api_->children(window);
-    ASSERT_TRUE(children);
-    const QRect inside = *x_.inside(described.window);
-    std::vector<Rect> expected;
-    for (const QRect& p : described.panels) {
-        expected.push_back(rootRect(p.translated(inside.topLeft())));
-    }
-    std::vector<Rect> found;
-    for (const AXElementRef& c : *children) {
-        found.push_back(reported(c));
-    }
-    for (const Rect& e : expected) {
-        EXPECT_NE(std::find(found.begin(), found.end(), e), found.end())
-            << "panel at " << e.x << "," << e.y << " " << e.width << "x" << e.height << " not among the children";
-    }
-    // The panels have views of their own, inside them.
-    const auto panel = std::find(found.begin(), found.end(), expected[0]);
-    ASSERT_NE(panel, found.end());
-    const auto grandchildren = api_->children((*children)[static_cast<std::size_t>(panel - found.begin())]);
-    ASSERT_TRUE(grandchildren);
-    EXPECT_FALSE(grandchildren->empty());
-
-    // openbox focused the new window: it is the main window.
-    const AXElementRef main = api_->mainWindow(api_->application(fixture->pid()));
-    ASSERT_TRUE(main);
-    EXPECT_EQ(dynamic_cast<const UiElement&>(*main).client, described.window);
-    EXPECT_TRUE(log_.lines.empty());
-}
 
 TEST_F(AccessibilityTest, AHungApplicationCostsOneTimeoutAndFallsBackToItsXWindow) {
     if (!api_->busAvailable()) {

@@ -56,17 +56,13 @@ TEST_P(KeyTableValues, GrabsTheKeysymOfThePhysicalKey) {
     EXPECT_EQ(keysymForVirtualKey(GetParam().virtualKey), GetParam().keysym);
 }
 
+// The rows where the physical order differs from the obvious one.
 INSTANTIATE_TEST_SUITE_P(Keys, KeyTableValues,
-                         ::testing::Values(KeyRow{0, 'a'}, KeyRow{6, 'z'}, KeyRow{11, 'b'}, KeyRow{29, '0'},
-                                           KeyRow{22, '6'}, KeyRow{23, '5'}, KeyRow{24, '='}, KeyRow{42, '\\'},
-                                           KeyRow{50, '`'}, KeyRow{36, 0xff0d}, KeyRow{48, 0xff09},
-                                           KeyRow{49, ' '}, KeyRow{51, 0xff08}, KeyRow{53, 0xff1b},
-                                           KeyRow{117, 0xffff}, KeyRow{114, 0xff63}, KeyRow{10, 0x00a7},
-                                           KeyRow{122, 0xffbe}, KeyRow{120, 0xffbf}, KeyRow{111, 0xffc9},
-                                           KeyRow{106, 0xffcd}, KeyRow{115, 0xff50}, KeyRow{121, 0xff56},
-                                           KeyRow{123, 0xff51}, KeyRow{126, 0xff52}, KeyRow{82, 0xffb0},
-                                           KeyRow{91, 0xffb8}, KeyRow{65, 0xffae}, KeyRow{76, 0xff8d},
-                                           KeyRow{81, 0xffbd}, KeyRow{55, 0xffeb}, KeyRow{58, 0xffe9}));
+                         ::testing::Values(KeyRow{0, 'a'}, KeyRow{6, 'z'}, KeyRow{22, '6'}, KeyRow{23, '5'},
+                                           KeyRow{24, '='}, KeyRow{42, '\\'}, KeyRow{50, '`'}, KeyRow{10, 0x00a7},
+                                           KeyRow{117, 0xffff}, KeyRow{114, 0xff63}, KeyRow{122, 0xffbe},
+                                           KeyRow{111, 0xffc9}, KeyRow{106, 0xffcd}, KeyRow{82, 0xffb0},
+                                           KeyRow{65, 0xffae}, KeyRow{55, 0xffeb}, KeyRow{58, 0xffe9}));
 
 class KeyTableRecorded : public ::testing::TestWithParam<KeyRow> {};
 
@@ -76,11 +72,9 @@ TEST_P(KeyTableRecorded, ShiftedAndKeypadVariantsNameTheirKey) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, KeyTableRecorded,
-                         ::testing::Values(KeyRow{6, 'Z'}, KeyRow{0, 'A'}, KeyRow{18, '!'}, KeyRow{22, '^'},
-                                           KeyRow{29, ')'}, KeyRow{27, '_'}, KeyRow{24, '+'}, KeyRow{42, '|'},
-                                           KeyRow{50, '~'}, KeyRow{41, ':'}, KeyRow{48, 0xfe20},
-                                           KeyRow{89, 0xff95}, KeyRow{82, 0xff9e}, KeyRow{65, 0xff9f},
-                                           KeyRow{114, 0xff6a}, KeyRow{61, 0xfe03}));
+                         ::testing::Values(KeyRow{6, 'Z'}, KeyRow{18, '!'}, KeyRow{22, '^'}, KeyRow{27, '_'},
+                                           KeyRow{50, '~'}, KeyRow{48, 0xfe20}, KeyRow{89, 0xff95},
+                                           KeyRow{65, 0xff9f}, KeyRow{114, 0xff6a}, KeyRow{61, 0xfe03}));
 
 TEST(KeyTable, UnknownCodesAndKeysymsTranslateToNothing) {
     for (std::uint32_t code : {52u, 63u, 64u, 90u, 93u, 127u, 200u, 0xffffffffu}) {

@@ -46,43 +46,6 @@ CustomView makeView() {
     return view;
 }
 
-TEST(QtCanvasTest, FillsCopyAlphaAndYGrowsUpwards) {
-    QImage image = blankImage();
-    {
-        QPainter p(&image);
-        QtCanvas canvas(p, kHeight);
-        canvas.fillCopy({0, 0, kWidth, kHeight}, Color::black(0.8));
-        canvas.fillCopy({10, 20, 30, 40}, Color::clear());
-    }
-    // The veil: black at 80 %, stored premultiplied.
-    EXPECT_EQ(qAlpha(image.pixel(100, 100)), 204);
-    // The hole replaced the veil instead of blending over it; its bottom-left
-    // corner (10, 20) is Qt's pixel (10, 200 - 20 - 1).
-    EXPECT_EQ(qAlpha(image.pixel(10, kHeight - 21)), 0);
-    EXPECT_EQ(qAlpha(image.pixel(39, kHeight - 60)), 0);
-    EXPECT_EQ(qAlpha(image.pixel(40, kHeight - 21)), 204);
-    EXPECT_EQ(qAlpha(image.pixel(10, kHeight - 20)), 204);
-}
-
-TEST(QtCanvasTest, LinesBlendOverTheHoleAndTheVeil) {
-    QImage image = blankImage();
-    {
-        QPainter p(&image);
-        QtCanvas canvas(p, kHeight);
-        canvas.fillCopy({0, 0, kWidth, kHeight}, Color::black(0.5));
-        canvas.fillCopy({0, 0, 100, kHeight}, Color::clear());
-        canvas.strokeLine({50, 0}, {50, kHeight}, 2.0, Color::yellow());
-        canvas.strokeLine({200, 0}, {200, kHeight}, 2.0, Color::yellow());
-    }
-    const QRgb inHole = image.pixel(50, 100);
-    EXPECT_EQ(qAlpha(inHole), 255);
-    EXPECT_EQ(qRed(inHole), 255);
-    EXPECT_EQ(qBlue(inHole), 0);
-    const QRgb onVeil = image.pixel(200, 100);
-    EXPECT_EQ(qAlpha(onVeil), 255);
-    EXPECT_EQ(qGreen(onVeil), 255);
-}
-
 struct Change {
     const char* name;
     std::function<void(CustomView&)> before;

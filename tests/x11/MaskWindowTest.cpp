@@ -9,9 +9,6 @@
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/XcbUtil.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include <xcb/shape.h>
 
 #include <unistd.h>
@@ -82,24 +79,6 @@ protected:
     Rect frame;
     std::unique_ptr<ViewPainter> painter;
 };
-
-TEST_F(MaskWindowTest, DisplaysAreQtsScreensWithTheMainOneFirst) {
-    const auto list = displays->activeDisplays();
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    ASSERT_EQ(list.size(), static_cast<std::size_t>(screens.size()));
-    const QRect primary = ScreenSpace::nativeGeometry(QGuiApplication::primaryScreen());
-    EXPECT_EQ(list.front().id, displays->mainDisplayId());
-    EXPECT_EQ(list.front().bounds, (Rect{0, 0, double(primary.width()), double(primary.height())}));
-    EXPECT_EQ(displays->mainScreenHeight(), primary.height());
-    for (const DisplayInfo& d : list) {
-        const QRect root(int(d.bounds.x) + primary.x(), int(d.bounds.y) + primary.y(), int(d.bounds.width),
-                         int(d.bounds.height));
-        const bool known = std::any_of(screens.begin(), screens.end(),
-                                       [&](const QScreen* s) { return ScreenSpace::nativeGeometry(s) == root; });
-        EXPECT_TRUE(known) << "display " << d.id << " at " << root.x() << "," << root.y();
-        EXPECT_FALSE(d.inMirrorSet);
-    }
-}
 
 TEST_F(MaskWindowTest, WindowIsAnUnmanagedTranslucentClickThroughDimwellWindow) {
     auto window = makeWindow();

@@ -1,6 +1,7 @@
 // The shipped resources as the program reads them from disk: the presets, the
 // tutorial's five shortcuts, the rows, and seeding a first run from them.
 
+#include "WindowTestSupport.h"
 #include "app/Preferences.h"
 #include "platform/sim/SimResources.h"
 #include "platform/x11/PlistBundle.h"
@@ -18,11 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Lines : public LogSink {
-public:
-    void write(std::string_view line) override { lines.emplace_back(line); }
-    std::vector<std::string> lines;
-};
+using Lines = testing::RecordingLog;
 
 class PlistBundleTest : public ::testing::Test {
 protected:

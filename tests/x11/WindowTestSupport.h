@@ -16,6 +16,7 @@
 #include <QRect>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -244,6 +245,9 @@ private:
 class RecordingLog : public LogSink {
 public:
     void write(std::string_view line) override { lines.emplace_back(line); }
+    bool contains(std::string_view text) const {
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != l.npos; });
+    }
     std::vector<std::string> lines;
 };
 
