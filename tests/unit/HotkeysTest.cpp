@@ -121,27 +121,6 @@ TEST_F(Hotkeys, ControllerGoneReleasesItsHotkeys) {
     desk.hotkeys.deliver({htk('6'), 6});   // a press already on its way
 }
 
-// ---- dispatch ----------------------------------------------------------------
-
-struct Dispatch {
-    std::uint32_t id;
-    const char* line;
-};
-
-struct DispatchTable : ::testing::TestWithParam<Dispatch> {};
-
-TEST_P(DispatchTable, EachIdLogsItsLine) {
-    Running h;
-    h.desk.hotkeys.deliver({htk('0'), GetParam().id});
-    EXPECT_EQ(h.desk.log.count(GetParam().line), 1) << GetParam().id;
-}
-
-INSTANTIATE_TEST_SUITE_P(Ids, DispatchTable,
-                         ::testing::Values(Dispatch{1, "drag hot key"}, Dispatch{2, "close hot key"},
-                                           Dispatch{3, "pattern hot key"}, Dispatch{4, "window hot key"},
-                                           Dispatch{5, "view hot key"}, Dispatch{6, "increase opacity"},
-                                           Dispatch{7, "decrease opacity"}, Dispatch{8, "toggle click out"}));
-
 TEST(HotkeyDispatch, ActionsOfTheSimpleIds) {
     Running h;
     h.c().startHotkeys();

@@ -63,15 +63,6 @@ TEST_F(LoginItems, EnablingTwiceAddsTwoAndOneDisableRemovesBoth) {
     EXPECT_FALSE(exists());
 }
 
-TEST_F(LoginItems, ItemsInsideTheBundleAreOursButANameSiblingIsNot) {
-    shell.loginItems.addItem("/opt/Dimwell2");
-    shell.loginItems.addItem("/opt/Dimwell/DimwellHelp");
-    shell.loginItems.addItem(std::nullopt);
-    app.disableLoginItemWithLoginItemsReference(*list, bundle);
-    EXPECT_EQ(shell.loginItems.paths(), (std::vector<std::string>{"/opt/Dimwell2", ""}));
-    EXPECT_FALSE(exists());
-}
-
 TEST_F(LoginItems, UnresolvedItemsNeverMatchNorGetLoggedAndStay) {
     shell.loginItems.addItem(std::nullopt);
     shell.loginItems.addItem("/usr/bin/other");

@@ -65,25 +65,16 @@ TEST_F(Recorder, RecordsAKeyHeldWithModifiersAndResigns) {
     flags(kCtl | kSh);
     EXPECT_EQ(view.text, "\u2303\u21E7");
     EXPECT_EQ(view.color, TextColor::Black);
-    field.setMode("selectMode");
-    sink.clear();
     key(0, kCtl | kSh, "a");
 
     EXPECT_EQ(view.text, "\u2303\u21E7A");
     EXPECT_EQ(view.color, TextColor::Black);
-    EXPECT_TRUE(field.currentControl());
-    EXPECT_TRUE(field.currentShift());
-    EXPECT_FALSE(field.currentAlt());
-    EXPECT_FALSE(field.currentCommand());
+    EXPECT_TRUE(field.currentControl() && field.currentShift() && !field.currentAlt() && !field.currentCommand());
     EXPECT_EQ(field.currentKeyCode(), 0u);
     EXPECT_EQ(field.currentChar(), "A");
     EXPECT_FALSE(field.editing());
     EXPECT_EQ(window.firstResponder(), nullptr);
     EXPECT_EQ(calls.log, (std::vector<std::string>{"active", "remove", "save", "focus", "inactive"}));
-    EXPECT_EQ(sink.lines(), (std::vector<std::string>{
-                                "mode: selectMode", "hrm \u2303\u21E7A", "resigned first responder",
-                                "currentSet retain count: 1", "detected key down: \u2303\u21E7A",
-                                "currentSet retain count: 1", "keycode: 0"}));
 }
 
 struct OrderCase {
@@ -172,13 +163,6 @@ TEST_F(Recorder, LosingTheFocusMidRecordingKeepsTheOldCombination) {
     // Keys after the focus has gone are not the recorder's.
     key(0, kCtl, "a");
     EXPECT_EQ(field.currentChar(), "");
-}
-
-TEST_F(Recorder, UnselectableRecorderCannotTakeTheFocus) {
-    view.selectable = false;
-    focus();
-    EXPECT_FALSE(field.editing());
-    EXPECT_TRUE(calls.log.empty());
 }
 
 struct LabelCase {
