@@ -87,9 +87,12 @@ void TrayIcon::showWhenTrayAvailable() {
         tray_->setContextMenu(menu_->menu());
     }
     // A status item opens its menu on the ordinary click too, not only the
-    // context click the tray hosts reserve for menus.
+    // context click the tray hosts reserve for menus. A click that Qt counts as
+    // the second of a double click (quick clicks, or a press the left-button tap
+    // handed on) opens it as well.
     connect(tray_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (menu_ && reason == QSystemTrayIcon::Trigger && !menu_->menu()->isVisible()) {
+        const bool click = reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick;
+        if (menu_ && click && !menu_->menu()->isVisible()) {
             menu_->menu()->popup(QCursor::pos());
         }
     });
