@@ -338,17 +338,6 @@ def read_fixture(popen, timeout=15.0):
     raise PictureError("the program with accessible panels never reported its window")
 
 
-def frame_rect(d, window):
-    """A window as the user sees it, openbox's frame included."""
-    x, y, w, h = d.window_rect(window)
-    out = d.run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"], check=False)
-    try:
-        left, right, top, bottom = (int(v) for v in out.split("=", 1)[1].split(","))
-    except (IndexError, ValueError):
-        left = right = top = bottom = 0
-    return x - left, y - top, w + left + right, h + top + bottom
-
-
 def move_window(d, window, x, y):
     """Move a window's frame to (x, y) and wait for the window manager to do it."""
     before = d.window_rect(window)
@@ -401,7 +390,7 @@ def window_scene(s, out, terminal):
     following the window when it moves."""
     d = s.d
     box = DESKTOP_BOX
-    fx, fy, fw, fh = frame_rect(d, terminal)
+    fx, fy, fw, fh = d.frame_rect(terminal)
     over = (fx + fw // 2 + 60, fy + fh // 2 + 30)
     rest = (470, 370)
     probe = (500, 30)
@@ -432,7 +421,7 @@ def clickout_scene(s, out, terminal):
     click on the veil, and the desktop clear again."""
     d = s.d
     box = DESKTOP_BOX
-    fx, fy, fw, fh = frame_rect(d, terminal)
+    fx, fy, fw, fh = d.frame_rect(terminal)
     over = (fx + fw // 2, fy + fh // 2)
     click_at = (470, 350)
     probe = (500, 30)
@@ -470,7 +459,7 @@ def pattern_scene(s, out, article, name, panel, at):
     d = s.d
     d.activate(article)
     ix, iy, _, _ = d.window_rect(article)
-    fx, fy, fw, fh = frame_rect(d, article)
+    fx, fy, fw, fh = d.frame_rect(article)
     box = (fx - (520 - fw) // 2, fy - (390 - fh) // 2, 520, 390)
     pointer = (ix + at[0], iy + at[1])
     away = (box[0] + 500, box[1] + 375)
@@ -526,7 +515,7 @@ def view_scene(s, out):
         if line:
             d.xdotool("type", "--delay", "8", "--", line)
         d.key("Return")
-    fx, fy, fw, fh = frame_rect(d, window)
+    fx, fy, fw, fh = d.frame_rect(window)
     box = (fx - (520 - fw) // 2, fy - (390 - fh) // 2, 520, 390)
     pointer = (tx + tw // 2 + 20, ty + th - 50)
     away = (box[0] + 500, box[1] + 375)
@@ -661,7 +650,7 @@ def settings_scene(s, out, item):
         return
     d.activate(window)
     time.sleep(0.8)
-    fx, fy, fw, fh = frame_rect(d, window)
+    fx, fy, fw, fh = d.frame_rect(window)
     raw = os.path.join(s.work, "settings.png")
     d.capture(fx, fy, fw, fh).save_png(raw)
     w, h = WIDE

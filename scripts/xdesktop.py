@@ -880,6 +880,16 @@ EndSection
         values = dict(re.findall(r"^\s*(Absolute upper-left [XY]|Width|Height):\s*(-?\d+)", out, re.M))
         return tuple(int(values[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
+    def frame_rect(self, window):
+        """(x, y, width, height) of a window as the user sees it, the window manager's frame included."""
+        x, y, w, h = self.window_rect(window)
+        out = self.run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"], check=False)
+        try:
+            left, right, top, bottom = (int(v) for v in out.split("=", 1)[1].split(","))
+        except (IndexError, ValueError):
+            left = right = top = bottom = 0
+        return x - left, y - top, w + left + right, h + top + bottom
+
     def activate(self, window):
         """Raise and focus a window through the window manager."""
         self.xdotool("windowactivate", "--sync", window)

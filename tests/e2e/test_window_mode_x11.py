@@ -15,21 +15,10 @@ FIXTURE = os.path.join(BUILD_DIR, "tests", "x11", "dimwell_atspi_fixture")
 OUT_DIR = out_dir("window-mode")
 
 
-def frame_rect(d, window):
-    """The window as the user sees it: inside plus openbox's frame."""
-    x, y, w, h = d.window_rect(window)
-    out = d.run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"], check=False)
-    try:
-        left, right, top, bottom = (int(v) for v in out.split("=", 1)[1].split(","))
-    except (IndexError, ValueError):
-        left = right = top = bottom = 0
-    return x - left, y - top, w + left + right, h + top + bottom
-
-
 def settled_frame(d, window, done):
     """The frame once the window manager has carried out a request (done(inside) holds)."""
     d.wait_for(lambda: done(d.window_rect(window)), 5.0, "the window manager to move or resize the window")
-    return frame_rect(d, window)
+    return d.frame_rect(window)
 
 
 def window_hole(reference, old_frame, frame, label):
@@ -80,7 +69,7 @@ def under_the_pointer():
         reference = d.capture()
         program = start_dimwell(d)
 
-        frame = frame_rect(d, target)
+        frame = d.frame_rect(target)
         d.move_pointer(frame[0] + frame[2] // 2, frame[1] + frame[3] // 2)
         d.key(shortcuts["windowMode"])
         checks.wait("01-window-hole", window_hole(reference, frame, frame, "window"))
@@ -121,7 +110,7 @@ def under_the_pointer():
         if window is None or len(panels) != 2:
             raise DesktopError(f"the fixture described itself as {window}, {panels}")
         ix, iy, _, _ = d.window_rect(window)
-        fx, fy, fw, _ = frame_rect(d, window)
+        fx, fy, fw, _ = d.frame_rect(window)
         (tx, ty, tw, th), (lx, ly, lw, lh) = [(ix + x, iy + y, w, h) for x, y, w, h in panels]
         d.move_pointer(1500, 1000)
         time.sleep(1.0)
@@ -162,8 +151,8 @@ def active_window():
         reference = d.capture()
         program = start_dimwell(d)
 
-        frame = frame_rect(d, active)
-        ox, oy, ow, oh = frame_rect(d, other)
+        frame = d.frame_rect(active)
+        ox, oy, ow, oh = d.frame_rect(other)
         d.move_pointer(ox + ow // 2, oy + oh // 2)
         d.key(shortcuts["windowMode"])
         checks.wait("11-active-window-hole", window_hole(reference, frame, frame, "active window") + [
