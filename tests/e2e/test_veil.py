@@ -7,19 +7,15 @@ a clean screen after closing; then without a compositor and without a window man
 import os
 import select
 import subprocess
-import sys
 import time
 
-from e2e_support import BACKGROUND, BUILD_DIR, Desktop, DesktopError, out_dir
+from e2e_support import BACKGROUND, BUILD_DIR, Desktop, DesktopError, out_dir, run_main, veiled
 
 PROBE = os.path.join(BUILD_DIR, "tests", "x11", "overlay_probe")
 OUT_DIR = out_dir("veil")
 STEP_TIMEOUT = 5.0
 TOLERANCE = 2
-
-
-def veiled(opacity, rgb=BACKGROUND):
-    return tuple(round(c * (1.0 - opacity)) for c in rgb)
+WHITE_DIMMED = veiled((255,) * 3)
 
 
 class Probe:
@@ -81,15 +77,11 @@ class Checks:
         try:
             self.desktop.wait_for_pixel(x, y, rgb, tolerance=TOLERANCE, timeout=timeout)
         except DesktopError as e:
-            self.fail(f"{what}: {e}")
+            self.failures.append(f"{what}: {e}")
 
     def that(self, what, ok):
         if not ok:
-            self.fail(what)
-
-    def fail(self, text):
-        print("FAIL", text, file=sys.stderr)
-        self.failures.append(text)
+            self.failures.append(what)
 
     def shot(self, name):
         return self.desktop.screenshot(os.path.join(OUT_DIR, f"{name}.png"))
@@ -109,12 +101,11 @@ def xev_presses(path):
 
 
 def main_desktop():
-    failures = []
     with Desktop(monitors=2) as d:
         check = Checks(d)
         baseline = d.capture()
         probe = Probe(d)
-        dim = veiled(0.8)
+        dim = veiled()
 
         check.that("two mask windows, hidden, one per monitor",
                    probe.windows() == [(0, 0, 1920, 1080, 0), (1920, 0, 1280, 1024, 0)])
@@ -133,10 +124,10 @@ def main_desktop():
         check.shot("hole-both-monitors")
 
         probe.send("increase")
-        check.pixel("opacity raised to 0.9", 100, 100, veiled(0.9))
+        check.pixel("opacity raised to 0.9", 100, 100, veiled(opacity=0.9))
         probe.send("decrease")
         probe.send("decrease")
-        check.pixel("opacity lowered to 0.7", 100, 100, veiled(0.7))
+        check.pixel("opacity lowered to 0.7", 100, 100, veiled(opacity=0.7))
         check.that("stored opacity is 0.7", probe.send("opacity").split()[2].startswith("0.7"))
         probe.send("increase")
         check.pixel("opacity back at 0.8", 100, 100, dim)
@@ -160,12 +151,12 @@ def main_desktop():
         d.click(cx + 100, cy + 75)
         d.wait_for(lambda: xev_presses(xev_log) > before, STEP_TIMEOUT, "the click below the veil")
         lx, ly, lw, _ = d.window_rect(logo)
-        check.pixel("a window raised by the window manager stays dimmed", lx + lw // 2, ly + 20, veiled(0.8, (255,) * 3))
+        check.pixel("a window raised by the window manager stays dimmed", lx + lw // 2, ly + 20, WHITE_DIMMED)
         d.activate(clicks)
-        check.pixel("an activated window stays dimmed", cx + 100, cy + 100, veiled(0.8, (255,) * 3))
+        check.pixel("an activated window stays dimmed", cx + 100, cy + 100, WHITE_DIMMED)
         late = d.xlogo(title="late", geometry="200x200+700+500")
         x, y, w, _ = d.window_rect(late)
-        check.pixel("a window opened later is dimmed", x + w // 2, y + 15, veiled(0.8, (255,) * 3))
+        check.pixel("a window opened later is dimmed", x + w // 2, y + 15, WHITE_DIMMED)
         check.shot("windows-under-the-veil")
 
         # A mirror shows the same picture: it gets no window of its own.
@@ -201,8 +192,7 @@ def main_desktop():
         changed = [(x, y) for x, y in outside if after.pixel(x, y) != baseline.pixel(x, y)]
         check.that(f"the screen is clean after closing (changed: {changed[:5]})", not changed)
         probe.send("quit")
-        failures += check.failures
-    return failures
+        return check.failures
 
 
 def fallback_desktop():
@@ -229,10 +219,10 @@ def unmanaged_desktop():
         logo = d.xlogo(geometry="300x300+600+300")
         probe.send("hole 100 100 200 200")
         x, y, w, _ = d.window_rect(logo)
-        check.pixel("dimmed at first", x + w // 2, y + 20, veiled(0.8, (255,) * 3))
+        check.pixel("dimmed at first", x + w // 2, y + 20, WHITE_DIMMED)
         d.xdotool("windowraise", logo)
         time.sleep(0.3)
-        check.pixel("dimmed after raising itself", x + w // 2, y + 20, veiled(0.8, (255,) * 3))
+        check.pixel("dimmed after raising itself", x + w // 2, y + 20, WHITE_DIMMED)
         probe.send("quit")
         return check.failures
 
@@ -244,13 +234,10 @@ def main():
             failures += scenario()
         except DesktopError as e:
             failures.append(f"{scenario.__name__}: {e}")
-            print("FAIL", failures[-1], file=sys.stderr)
-    if failures:
-        print(f"{len(failures)} check(s) failed; screenshots in {OUT_DIR}", file=sys.stderr)
-        return 1
-    print(f"veil: all checks passed; screenshots in {OUT_DIR}")
-    return 0
+    if not failures:
+        print(f"veil: all checks passed; screenshots in {OUT_DIR}")
+    return failures
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    run_main(main)
