@@ -23,54 +23,22 @@ using namespace dimwell;
 
 namespace {
 
-/// A looping GIF of `frames` one-pixel frames, `delayCs` hundredths of a second each.
-QByteArray tinyGif(int frames, int delayCs) {
-    QByteArray gif("GIF89a");
-    const auto u16 = [&gif](int v) {
-        gif.append(char(v & 0xFF));
-        gif.append(char((v >> 8) & 0xFF));
-    };
-    u16(1);
-    u16(1);
-    gif.append(char(0x91)); // global colour table of 4 entries
-    gif.append(char(0));
-    gif.append(char(0));
-    gif.append(QByteArray::fromHex("000000ff0000" "00ff000000ff"));
-    gif.append(QByteArray::fromHex("21ff0b") + "NETSCAPE2.0" + QByteArray::fromHex("030100" "0000"));
-    for (int f = 0; f < frames; ++f) {
-        gif.append(QByteArray::fromHex("21f904" "04"));
-        u16(delayCs);
-        gif.append(QByteArray::fromHex("0000"));
-        gif.append(char(0x2C));
-        u16(0);
-        u16(0);
-        u16(1);
-        u16(1);
-        gif.append(char(0));
-        // LZW, code size 3: clear, the pixel's colour, end.
-        const int colour = f % 4;
-        const int bits = 4 | (colour << 3) | (5 << 6);
-        gif.append(char(2));
-        gif.append(char(0x02));
-        gif.append(char(bits & 0xFF));
-        gif.append(char(bits >> 8));
-        gif.append(char(0));
-    }
-    gif.append(char(0x3B));
-    return gif;
-}
+/// A looping GIF of three one-pixel frames in different colours, 30 ms each.
+const QByteArray kGif = QByteArray::fromHex(
+    "47494638396101000100910000000000ff000000ff000000ff21ff0b4e45545343415045322e300301000000"
+    "21f90404030000002c0000000001000100000202440100" "21f90404030000002c00000000010001000002024c0100"
+    "21f90404030000002c0000000001000100000202540100" "3b");
 
 QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 /// Writes every picture the window loads: the animations as real GIFs, the rest as PNGs.
 void writePictures(const QString& dir) {
-    const QByteArray gif = tinyGif(3, 3);
     const auto write = [&](std::string_view file) {
         const QString path = dir + "/" + q(file);
         if (path.endsWith(".gif")) {
             QFile out(path);
             QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(gif);
+            out.write(kGif);
         } else {
             QImage image(40, 30, QImage::Format_RGB32);
             image.fill(QColor(40, 90, 160));
