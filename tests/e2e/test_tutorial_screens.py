@@ -9,7 +9,7 @@ import subprocess
 import tempfile
 import time
 
-from e2e_support import BUILD_DIR, Desktop, out_dir, run_main
+from e2e_support import BUILD_DIR, Desktop, near, out_dir, run_main
 
 BINARY = os.path.join(BUILD_DIR, "bin", "DimwellHelp")
 OUT_DIR = out_dir("tutorial-screens")
@@ -23,26 +23,24 @@ SLOT_Y = WINDOW[1] - 12 - 16
 CONTINUE = (470 + 48, SLOT_Y)  # rectOne
 GO_BACK = (374 + 48, SLOT_Y)   # rectTwo
 
+def pair(top, left, right):
+    return [(left, (20, top, 260, 195)), (right, (300, top, 260, 195))]
+
+
 # The window's layout: per page its text area and its pictures' frames
 # (x, y, width, height), top-left origin. Pairs are 260x195, single pictures 440x220.
-PAIR_LEFT, PAIR_RIGHT = 20, 300
+TOP_TEXT = (0, 0, 580, 120)
 PAGES = [
     ("intro", (0, 124, 580, 120), []),
-    ("selection", (0, 0, 580, 120), [("selectionmode-animated.gif", (PAIR_LEFT, 142, 260, 195)),
-                                     ("selectionmode-drop.png", (PAIR_RIGHT, 142, 260, 195))]),
-    ("window", (0, 0, 580, 120), [("windowmode-animated.gif", (PAIR_LEFT, 142, 260, 195)),
-                                  ("windowmode-drop.png", (PAIR_RIGHT, 142, 260, 195))]),
-    ("close", (0, 0, 580, 120), [("clickout.png", (70, 130, 440, 220))]),
-    ("earlyexit", (0, 0, 580, 120), [("preferences.png", (70, 130, 440, 220))]),
-    ("pattern", (0, 0, 580, 120), [("patternmode1-animated.gif", (PAIR_LEFT, 142, 260, 195)),
-                                   ("patternmode1-drop.png", (PAIR_RIGHT, 142, 260, 195))]),
-    ("pattern2", (0, 0, 580, 120), [("patternmode2-animated.gif", (PAIR_LEFT, 142, 260, 195)),
-                                    ("patternmode2-drop.png", (PAIR_RIGHT, 142, 260, 195))]),
-    ("view", (0, 0, 580, 158), [("viewmode1.png", (PAIR_LEFT, 161, 260, 195)),
-                                ("viewmode2.png", (PAIR_RIGHT, 161, 260, 195))]),
-    ("keyboard", (0, 0, 580, 120), [("keyboard-animated.gif", (PAIR_LEFT, 142, 260, 195)),
-                                    ("keyboard-drop.gif", (PAIR_RIGHT, 142, 260, 195))]),
-    ("conclusion", (0, 0, 580, 120), [("help.png", (70, 130, 440, 220))]),
+    ("selection", TOP_TEXT, pair(142, "selectionmode-animated.gif", "selectionmode-drop.png")),
+    ("window", TOP_TEXT, pair(142, "windowmode-animated.gif", "windowmode-drop.png")),
+    ("close", TOP_TEXT, [("clickout.png", (70, 130, 440, 220))]),
+    ("earlyexit", TOP_TEXT, [("preferences.png", (70, 130, 440, 220))]),
+    ("pattern", TOP_TEXT, pair(142, "patternmode1-animated.gif", "patternmode1-drop.png")),
+    ("pattern2", TOP_TEXT, pair(142, "patternmode2-animated.gif", "patternmode2-drop.png")),
+    ("view", (0, 0, 580, 158), pair(161, "viewmode1.png", "viewmode2.png")),
+    ("keyboard", TOP_TEXT, pair(142, "keyboard-animated.gif", "keyboard-drop.gif")),
+    ("conclusion", TOP_TEXT, [("help.png", (70, 130, 440, 220))]),
 ]
 
 
@@ -76,10 +74,6 @@ def write_pictures(folder):
     return colours
 
 
-def close_to(a, b, tolerance=12):
-    return all(abs(x - y) <= tolerance for x, y in zip(a, b))
-
-
 def page_problems(shot, page, colours):
     """What the screenshot of a page lacks; empty when it shows its text and pictures."""
     name, text, pictures = page
@@ -91,7 +85,7 @@ def page_problems(shot, page, colours):
     for file, (px, py, pw, ph) in pictures:
         # Sample a grid inside the frame, clear of the stand-in's white marks.
         samples = [shot.pixel(px + pw * i // 6, py + ph * j // 6) for i in range(1, 6) for j in range(2, 6)]
-        matching = sum(1 for s in samples if close_to(s, colours[file]))
+        matching = sum(1 for s in samples if near(s, colours[file], 12))
         if matching < len(samples) * 0.9:
             problems.append(f"{name}: {file} not shown at {(px, py, pw, ph)} ({matching}/{len(samples)} samples)")
     return problems
@@ -125,6 +119,14 @@ def main():
             def click(at):
                 d.click(x0 + at[0], y0 + at[1])
 
+            def ends(app, after):
+                try:
+                    status = app.wait(timeout=STEP_TIMEOUT)
+                    if status != 0:
+                        failures.append(f"DimwellHelp exited with status {status} after {after}")
+                except subprocess.TimeoutExpired:
+                    failures.append(f"{after} did not end DimwellHelp")
+
             for i, page in enumerate(PAGES):
                 if i > 0:
                     click(CONTINUE)
@@ -136,12 +138,7 @@ def main():
 
             d.activate(window)
             d.key("Return")
-            try:
-                status = app.wait(timeout=STEP_TIMEOUT)
-                if status != 0:
-                    failures.append(f"DimwellHelp exited with status {status} after Return")
-            except subprocess.TimeoutExpired:
-                failures.append("Return on the last page did not end DimwellHelp")
+            ends(app, "Return on the last page")
             with open(d.log_path("DimwellHelp"), errors="replace") as log:
                 if "dealloc window controller" not in log.read():
                     failures.append("no 'dealloc window controller' in DimwellHelp's output")
@@ -155,12 +152,7 @@ def main():
             failures += shot_of(PAGES[5], "before-close")
             d.activate(window)
             d.key("alt+F4")
-            try:
-                status = app.wait(timeout=STEP_TIMEOUT)
-                if status != 0:
-                    failures.append(f"DimwellHelp exited with status {status} after its window closed")
-            except subprocess.TimeoutExpired:
-                failures.append("closing the window on the pattern page did not end DimwellHelp")
+            ends(app, "closing the window on the pattern page")
 
     return failures
 
