@@ -23,6 +23,7 @@ SLOT_Y = WINDOW[1] - 12 - 16
 CONTINUE = (470 + 48, SLOT_Y)  # rectOne
 GO_BACK = (374 + 48, SLOT_Y)   # rectTwo
 
+
 def pair(top, left, right):
     return [(left, (20, top, 260, 195)), (right, (300, top, 260, 195))]
 
