@@ -20,10 +20,6 @@ template <class T>
 Owned<T> owned(T* p) {
     return Owned<T>(p, &std::free);
 }
-
-// XTest stamps each event with the server time; real keys never share a
-// millisecond, and an auto-repeat pair is recognised by exactly that.
-void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(4)); }
 } // namespace
 
 OtherClient::OtherClient() {
@@ -86,32 +82,15 @@ void OtherClient::focus(xcb_window_t window) {
 void OtherClient::poll() {
     while (xcb_generic_event_t* raw = xcb_poll_for_event(c_)) {
         const auto event = owned(raw);
+        // Button and key events share their layout up to the event window.
+        const auto* e = reinterpret_cast<const xcb_key_press_event_t*>(raw);
         switch (event->response_type & 0x7f) {
-        case XCB_BUTTON_PRESS:
-            ++buttonPresses_[reinterpret_cast<xcb_button_press_event_t*>(raw)->event];
-            break;
-        case XCB_BUTTON_RELEASE:
-            ++buttonReleases_[reinterpret_cast<xcb_button_release_event_t*>(raw)->event];
-            break;
-        case XCB_KEY_PRESS: {
-            const auto* key = reinterpret_cast<xcb_key_press_event_t*>(raw);
-            ++keyPresses_[{key->event, key->detail}];
-            break;
-        }
-        default:
-            break;
+        case XCB_BUTTON_PRESS: ++buttonPresses_[e->event]; break;
+        case XCB_BUTTON_RELEASE: ++buttonReleases_[e->event]; break;
+        case XCB_KEY_PRESS: ++keyPresses_[{e->event, e->detail}]; break;
+        default: break;
         }
     }
-}
-
-int OtherClient::count(const std::map<xcb_window_t, int>& m, xcb_window_t w) {
-    const auto it = m.find(w);
-    return it == m.end() ? 0 : it->second;
-}
-
-int OtherClient::keyPresses(xcb_window_t w, xcb_keycode_t keycode) const {
-    const auto it = keyPresses_.find({w, keycode});
-    return it == keyPresses_.end() ? 0 : it->second;
 }
 
 xcb_keycode_t OtherClient::keycode(std::uint32_t keysym) {
@@ -137,9 +116,7 @@ xcb_keycode_t OtherClient::spareKeycode() {
 }
 
 void OtherClient::key(xcb_keycode_t keycode, bool down) {
-    xcb_test_fake_input(c_, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    sync();
-    pause();
+    fake(down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycode);
 }
 
 void OtherClient::chord(const std::vector<std::uint32_t>& modifierKeysyms, xcb_keycode_t keycode) {
@@ -156,17 +133,18 @@ void OtherClient::chord(const std::vector<std::uint32_t>& modifierKeysyms, xcb_k
 }
 
 void OtherClient::button(std::uint8_t button, bool down) {
-    xcb_test_fake_input(c_, down ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, button, XCB_CURRENT_TIME, XCB_NONE, 0, 0,
-                        0);
-    sync();
-    pause();
+    fake(down ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, button);
 }
 
-void OtherClient::moveTo(int x, int y) {
-    xcb_test_fake_input(c_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root_, static_cast<std::int16_t>(x),
+void OtherClient::moveTo(int x, int y) { fake(XCB_MOTION_NOTIFY, 0, root_, x, y); }
+
+// XTest stamps each event with the server time; real keys never share a
+// millisecond, and an auto-repeat pair is recognised by exactly that.
+void OtherClient::fake(std::uint8_t type, std::uint8_t detail, xcb_window_t root, int x, int y) {
+    xcb_test_fake_input(c_, type, detail, XCB_CURRENT_TIME, root, static_cast<std::int16_t>(x),
                         static_cast<std::int16_t>(y), 0);
     sync();
-    pause();
+    std::this_thread::sleep_for(std::chrono::milliseconds(4));
 }
 
 std::pair<int, int> OtherClient::pointer() {

@@ -41,7 +41,7 @@ public:
     int buttonPresses(xcb_window_t w) const { return count(buttonPresses_, w); }
     int buttonReleases(xcb_window_t w) const { return count(buttonReleases_, w); }
     /// Key presses of `keycode` that reached `w`.
-    int keyPresses(xcb_window_t w, xcb_keycode_t keycode) const;
+    int keyPresses(xcb_window_t w, xcb_keycode_t keycode) const { return count(keyPresses_, {w, keycode}); }
 
     xcb_keycode_t keycode(std::uint32_t keysym);
     /// A key that produces nothing on the current keyboard.
@@ -67,7 +67,12 @@ public:
     void sync();
 
 private:
-    static int count(const std::map<xcb_window_t, int>& m, xcb_window_t w);
+    template <class K>
+    static int count(const std::map<K, int>& m, const K& k) {
+        const auto it = m.find(k);
+        return it == m.end() ? 0 : it->second;
+    }
+    void fake(std::uint8_t type, std::uint8_t detail, xcb_window_t root = XCB_NONE, int x = 0, int y = 0);
     std::vector<std::uint32_t> keysymsOf(xcb_keycode_t keycode, std::uint8_t& perKeycode);
 
     xcb_connection_t* c_;

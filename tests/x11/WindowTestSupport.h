@@ -79,9 +79,7 @@ inline bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
     return true;
 }
 
-inline void pumpFor(int ms) {
-    pumpUntil([] { return false; }, ms);
-}
+inline void pumpFor(int ms) { pumpUntil([] { return false; }, ms); }
 
 /// A client program, stopped (and reaped) by its process id when the test ends.
 class Client {
@@ -136,7 +134,12 @@ private:
     std::vector<std::string> lines_;
 };
 
-/// An X connection of the test's own.
+template <class T>
+std::unique_ptr<T, decltype(&std::free)> freed(T* p) {
+    return {p, &std::free};
+}
+
+/// An X connection of the test's own (errors of its requests go unread to its queue).
 class Xconn {
 public:
     Xconn() : c_(xcb_connect(nullptr, &screen_)) {
@@ -155,53 +158,37 @@ public:
     xcb_window_t root() const { return root_; }
 
     xcb_atom_t atom(const char* name) const {
-        auto* r = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-                                        nullptr);
-        const xcb_atom_t a = r ? r->atom : XCB_NONE;
-        std::free(r);
-        return a;
+        const auto r = freed(xcb_intern_atom_reply(
+            c_, xcb_intern_atom(c_, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
+        return r ? r->atom : XCB_NONE;
     }
 
     std::vector<std::uint32_t> cardinals(xcb_window_t w, const char* property) const {
-        xcb_generic_error_t* error = nullptr;
-        auto* r = xcb_get_property_reply(c_, xcb_get_property(c_, 0, w, atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 64),
-                                         &error);
-        std::free(error);
-        std::vector<std::uint32_t> v;
-        if (r && r->format == 32) {
-            const auto* d = static_cast<const std::uint32_t*>(xcb_get_property_value(r));
-            v.assign(d, d + xcb_get_property_value_length(r) / 4);
+        const auto r = freed(xcb_get_property_reply(
+            c_, xcb_get_property(c_, 0, w, atom(property), XCB_GET_PROPERTY_TYPE_ANY, 0, 64), nullptr));
+        if (!r || r->format != 32) {
+            return {};
         }
-        std::free(r);
-        return v;
+        const auto* d = static_cast<const std::uint32_t*>(xcb_get_property_value(r.get()));
+        return {d, d + xcb_get_property_value_length(r.get()) / 4};
     }
 
     /// The client's inside in root pixels.
     std::optional<QRect> inside(xcb_window_t w) const {
-        xcb_generic_error_t* e1 = nullptr;
-        xcb_generic_error_t* e2 = nullptr;
-        auto* g = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, w), &e1);
-        auto* t = xcb_translate_coordinates_reply(c_, xcb_translate_coordinates(c_, w, root_, 0, 0), &e2);
-        std::optional<QRect> r;
-        if (g && t) {
-            r = QRect(t->dst_x, t->dst_y, g->width, g->height);
+        const auto g = freed(xcb_get_geometry_reply(c_, xcb_get_geometry(c_, w), nullptr));
+        const auto t = freed(xcb_translate_coordinates_reply(c_, xcb_translate_coordinates(c_, w, root_, 0, 0), nullptr));
+        if (!g || !t) {
+            return std::nullopt;
         }
-        std::free(g);
-        std::free(t);
-        std::free(e1);
-        std::free(e2);
-        return r;
+        return QRect(t->dst_x, t->dst_y, g->width, g->height);
     }
 
     /// The window as the user sees it: its inside grown by the window manager's
     /// _NET_FRAME_EXTENTS (left, right, top, bottom).
     std::optional<QRect> framed(xcb_window_t w) const {
         const std::optional<QRect> in = inside(w);
-        if (!in) {
-            return std::nullopt;
-        }
         const std::vector<std::uint32_t> e = cardinals(w, "_NET_FRAME_EXTENTS");
-        if (e.size() != 4) {
+        if (!in || e.size() != 4) {
             return in;
         }
         return in->adjusted(-int(e[0]), -int(e[2]), int(e[1]), int(e[3]));
