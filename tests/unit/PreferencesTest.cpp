@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -25,10 +26,7 @@ struct Seeding : ::testing::Test {
         return std::find(prefs.writes().begin(), prefs.writes().end(), key) != prefs.writes().end();
     }
     bool logMentions(const std::string& word) const {
-        for (const auto& l : sink.lines()) {
-            if (l.find(word) != std::string::npos) return true;
-        }
-        return false;
+        return std::any_of(sink.lines().begin(), sink.lines().end(), [&](auto& l) { return l.find(word) != l.npos; });
     }
 };
 
