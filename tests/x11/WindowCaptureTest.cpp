@@ -12,7 +12,6 @@
 
 #include <xcb/xcb.h>
 
-#include <QElapsedTimer>
 #include <QThread>
 
 #include <cstring>
@@ -101,21 +100,14 @@ public:
         sync();
     }
 
-    /// Viewable and, under a window manager, inside its frame.
-    bool waitFramed(xcb_window_t w) {
-        return waitFor([&] {
+    /// Viewable and, when `framed`, inside the window manager's frame.
+    bool waitMapped(xcb_window_t w, bool framed) {
+        return testing::pumpUntil([&] {
             const auto a = takeReply<xcb_get_window_attributes_reply_t>(c_, xcb_get_window_attributes(c_, w),
                                                                        xcb_get_window_attributes_reply);
             const auto t = takeReply<xcb_query_tree_reply_t>(c_, xcb_query_tree(c_, w), xcb_query_tree_reply);
-            return a && t && a->map_state == XCB_MAP_STATE_VIEWABLE && t->parent != t->root;
-        });
-    }
-    bool waitViewable(xcb_window_t w) {
-        return waitFor([&] {
-            const auto a = takeReply<xcb_get_window_attributes_reply_t>(c_, xcb_get_window_attributes(c_, w),
-                                                                       xcb_get_window_attributes_reply);
-            return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
-        });
+            return a && t && a->map_state == XCB_MAP_STATE_VIEWABLE && (!framed || t->parent != t->root);
+        }, 5000);
     }
 
     /// Root position of a window's inside.
@@ -146,15 +138,6 @@ private:
         return w;
     }
     void sync() { std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
-    static bool waitFor(const std::function<bool()>& done) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > 5000) return false;
-            QThread::msleep(20);
-        }
-        return true;
-    }
 
     xcb_connection_t* c_;
     xcb_screen_t* screen_ = nullptr;
@@ -169,6 +152,12 @@ protected:
         capture_ = std::make_unique<X11WindowCapture>(xcbConnection());
     }
 
+    xcb_window_t framedPattern() {
+        const xcb_window_t w = painter_.patterned(patternPixel);
+        EXPECT_TRUE(painter_.waitMapped(w, true));
+        return w;
+    }
+
     /// Gray level of window pixel (x, y), top-left counted, in a capture whose first
     /// row is the frame's bottom row and whose client area starts at `inside`.
     static int grayAt(const GrayBitmap& b, QPoint inside, int x, int y) {
@@ -180,12 +169,11 @@ protected:
 };
 
 TEST_F(WindowCaptureTest, CapturesTheWindowAsItselfUnderAnOverlappingWindow) {
-    const xcb_window_t w = painter_.patterned(patternPixel);
-    ASSERT_TRUE(painter_.waitFramed(w));
+    const xcb_window_t w = framedPattern();
     const QPoint origin = painter_.rootOrigin(w);
     // A red window over the right half of the panel, frame line included.
     const xcb_window_t cover = painter_.solid(origin.x() + 160, origin.y() + 20, 200, 120, 0xff0000u);
-    ASSERT_TRUE(painter_.waitViewable(cover));
+    ASSERT_TRUE(painter_.waitMapped(cover, false));
 
     const auto captured = capture_->captureGray(w);
     ASSERT_TRUE(captured);
@@ -211,25 +199,23 @@ TEST_F(WindowCaptureTest, CapturesTheWindowAsItselfUnderAnOverlappingWindow) {
 }
 
 TEST_F(WindowCaptureTest, FirstRowIsTheWindowsBottomAndColoursBecomeLuma) {
-    const xcb_window_t w = painter_.patterned(patternPixel);
-    ASSERT_TRUE(painter_.waitFramed(w));
+    const xcb_window_t w = framedPattern();
     const auto captured = capture_->captureGray(w);
     ASSERT_TRUE(captured);
     const QPoint inside = painter_.rootOrigin(w) - painter_.frameOf(w).topLeft();
     // The panel's top frame line is 30 rows below the window's top edge.
-    EXPECT_EQ(captured->bitmap.at(inside.x() + 100, captured->bitmap.pixelsHigh - 1 - (inside.y() + 30)), 0);
-    EXPECT_EQ(captured->bitmap.at(inside.x() + 100, captured->bitmap.pixelsHigh - 1 - (inside.y() + 31)), 200);
+    EXPECT_EQ(grayAt(captured->bitmap, inside, 100, 30), 0);
+    EXPECT_EQ(grayAt(captured->bitmap, inside, 100, 31), 200);
     EXPECT_EQ(grayAt(captured->bitmap, inside, 50, 205), 76);    // red
     EXPECT_EQ(grayAt(captured->bitmap, inside, 150, 205), 150);  // green
     EXPECT_EQ(grayAt(captured->bitmap, inside, 250, 205), 29);   // blue
 }
 
 TEST_F(WindowCaptureTest, FindsThePanelInTheCapture) {
-    const xcb_window_t w = painter_.patterned(patternPixel);
-    ASSERT_TRUE(painter_.waitFramed(w));
+    const xcb_window_t w = framedPattern();
     const QPoint origin = painter_.rootOrigin(w);
     const xcb_window_t cover = painter_.solid(origin.x() + 200, origin.y() + 60, 300, 60, 0x0000ffu);
-    ASSERT_TRUE(painter_.waitViewable(cover));
+    ASSERT_TRUE(painter_.waitMapped(cover, false));
     const auto captured = capture_->captureGray(w);
     ASSERT_TRUE(captured);
     const QPoint inside = origin - painter_.frameOf(w).topLeft();
@@ -255,14 +241,12 @@ TEST_F(WindowCaptureTest, WindowsThatCannotBeCapturedGiveNothing) {
     EXPECT_FALSE(capture_->captureGray(0));
     EXPECT_FALSE(capture_->captureGray(0x1fffff7u));   // no such window
 
-    const xcb_window_t hidden = painter_.patterned(patternPixel);
-    ASSERT_TRUE(painter_.waitFramed(hidden));
+    const xcb_window_t hidden = framedPattern();
     painter_.unmap(hidden);
     QThread::msleep(200);
     EXPECT_FALSE(capture_->captureGray(hidden));
 
-    const xcb_window_t gone = painter_.patterned(patternPixel);
-    ASSERT_TRUE(painter_.waitFramed(gone));
+    const xcb_window_t gone = framedPattern();
     painter_.destroy(gone);
     EXPECT_FALSE(capture_->captureGray(gone));
 }
@@ -270,8 +254,7 @@ TEST_F(WindowCaptureTest, WindowsThatCannotBeCapturedGiveNothing) {
 TEST_F(WindowCaptureTest, WindowThatVanishesWhileCapturedNeverCrashes) {
     // Destroyed from another connection at varying moments of the capture.
     for (int i = 0; i < 20; ++i) {
-        const xcb_window_t w = painter_.patterned(patternPixel);
-        ASSERT_TRUE(painter_.waitFramed(w));
+        const xcb_window_t w = framedPattern();
         xcb_destroy_window(painter_.connection(), w);
         if (i % 2 == 0) xcb_flush(painter_.connection());
         const auto captured = capture_->captureGray(w);

@@ -13,6 +13,7 @@
 
 #include <xcb/xfixes.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -26,9 +27,7 @@ namespace keysym = test::keysym;
 struct Seen {
     std::vector<InputEvent> events;
     std::size_t count(EventType type) const {
-        std::size_t n = 0;
-        for (const InputEvent& e : events) n += e.type == type;
-        return n;
+        return static_cast<std::size_t>(std::count_if(events.begin(), events.end(), [&](auto& e) { return e.type == type; }));
     }
     const InputEvent* last(EventType type) const {
         for (auto it = events.rbegin(); it != events.rend(); ++it) {
