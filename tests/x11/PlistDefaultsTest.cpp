@@ -29,11 +29,6 @@ std::string readFile(const fs::path& p) {
     return s.str();
 }
 
-void writeFile(const fs::path& p, const std::string& bytes) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << bytes;
-}
-
 std::vector<fs::path> entries(const fs::path& dir) {
     std::vector<fs::path> out;
     for (const auto& e : fs::directory_iterator(dir)) {
@@ -45,7 +40,9 @@ std::vector<fs::path> entries(const fs::path& dir) {
 
 class PlistDefaultsTest : public ::testing::Test {
 protected:
-    fs::path file() const { return fs::path(dir.path()) / "Dimwell" / "com.Orvalen.Dimwell.plist"; }
+    static constexpr const char* kName = "Dimwell/com.Orvalen.Dimwell.plist";
+    fs::path file() const { return dir / kName; }
+    void writeFile(const std::string& bytes) const { dir.write(kName, bytes); }
     std::unique_ptr<PlistDefaults> open() { return std::make_unique<PlistDefaults>(file().string(), log); }
 
     dimwell::test::TempFolder dir;
@@ -120,13 +117,13 @@ TEST_F(PlistDefaultsTest, BinaryListIsRead) {
         "bplist00\xd1\x01\x02\x57opacity\x23\x3f\xe0\x00\x00\x00\x00\x00\x00\x08\x0b\x13\x00\x00\x00\x00\x00"
         "\x00\x01\x01\x00\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
         "\x00\x00\x1c";
-    writeFile(file(), std::string(binary, sizeof binary - 1));
+    writeFile(std::string(binary, sizeof binary - 1));
     EXPECT_EQ(open()->object("opacity"), Value::real(0.5));
     EXPECT_TRUE(log.lines.empty());
 }
 
 TEST_F(PlistDefaultsTest, DatesAndDataAreSkippedWithALogLineAndTheRestKept) {
-    writeFile(file(), R"(<?xml version="1.0" encoding="UTF-8"?>
+    writeFile(R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict>
   <key>when</key><date>2020-01-01T00:00:00Z</date>
   <key>blob</key><data>AAEC</data>
@@ -152,7 +149,7 @@ void PrintTo(const Damaged& row, std::ostream* os) { *os << row.name; }
 class PlistDamagedFileTest : public PlistDefaultsTest, public ::testing::WithParamInterface<Damaged> {};
 
 TEST_P(PlistDamagedFileTest, IsMovedAsideIntactLoggedAndTheStoreStartsEmpty) {
-    writeFile(file(), GetParam().bytes);
+    writeFile(GetParam().bytes);
     auto defaults = open();
 
     EXPECT_FALSE(defaults->object(prefkey::opacity).has_value());
@@ -180,9 +177,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(PlistDefaultsTest, SecondDamagedFileDoesNotReplaceTheFirstOneKeptAside) {
-    writeFile(file(), "first");
+    writeFile("first");
     open();
-    writeFile(file(), "second");
+    writeFile("second");
     open();
     std::vector<std::string> kept;
     for (const auto& name : entries(file().parent_path())) {
@@ -208,8 +205,7 @@ TEST_F(PlistDefaultsTest, FailedWriteReportsFalseLogsOnceAndKeepsTheValueInMemor
 TEST_F(PlistDefaultsTest, FailedReplaceLeavesNoTemporaryBehind) {
     // A folder where the file should be: the final rename fails after the
     // temporary file was written in full.
-    fs::create_directories(file());
-    writeFile(file() / "inside", "keep");
+    dir.write(std::string(kName) + "/inside", "keep");
     PlistDefaults defaults(file().string(), log);
     defaults.setObject("a", Value::integer(1));
     EXPECT_FALSE(defaults.synchronize());
