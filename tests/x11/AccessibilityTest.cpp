@@ -24,22 +24,17 @@ namespace {
 
 using namespace testing;
 
-/// The fixture program's window, as it described itself.
-struct FixtureWindow {
-    xcb_window_t window = 0;
-};
-
-FixtureWindow parseFixture(const std::vector<std::string>& lines) {
-    FixtureWindow f;
+/// The fixture program's window, as it described itself ("window ID").
+xcb_window_t fixtureWindow(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
         std::istringstream in(line);
         std::string word;
         unsigned long long id = 0;
         if (in >> word >> id && word == "window") {
-            f.window = static_cast<xcb_window_t>(id);
+            return static_cast<xcb_window_t>(id);
         }
     }
-    return f;
+    return 0;
 }
 
 Rect rootRect(const QRect& r) {
@@ -62,13 +57,13 @@ protected:
     }
 
     /// Starts the fixture with accessibility on and waits for its description.
-    std::unique_ptr<Client> startFixture(const QString& geometry, FixtureWindow& described) {
+    std::unique_ptr<Client> startFixture(const QString& geometry, xcb_window_t& described) {
         if (std::string(DIMWELL_ATSPI_FIXTURE).empty()) {
             return nullptr;
         }
         auto client = std::make_unique<Client>(DIMWELL_ATSPI_FIXTURE, QStringList{"--geometry", geometry},
                                                std::map<QString, QString>{{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}});
-        described = parseFixture(client->linesUntil("ready", 10000));
+        described = fixtureWindow(client->linesUntil("ready", 10000));
         return client;
     }
 
@@ -99,7 +94,7 @@ TEST_F(AccessibilityTest, AHungApplicationCostsOneTimeoutAndFallsBackToItsXWindo
     if (!api_->busAvailable()) {
         GTEST_SKIP() << "no accessibility bus on this desktop";
     }
-    FixtureWindow described;
+    xcb_window_t described = 0;
     auto fixture = startFixture("400x300+200+200", described);
     if (!fixture) {
         GTEST_SKIP() << "fixture program not built";
@@ -124,8 +119,8 @@ TEST_F(AccessibilityTest, AHungApplicationCostsOneTimeoutAndFallsBackToItsXWindo
     RecordProperty("elapsedMs", static_cast<int>(elapsed));
     ASSERT_TRUE(windows);
     ASSERT_EQ(windows->size(), 1u);
-    EXPECT_EQ(dynamic_cast<const UiElement&>(*windows->front()).client, described.window);
-    EXPECT_EQ(reported(windows->front()), rootRect(*x_.framed(described.window)));
+    EXPECT_EQ(dynamic_cast<const UiElement&>(*windows->front()).client, described);
+    EXPECT_EQ(reported(windows->front()), rootRect(*x_.framed(described)));
     EXPECT_FALSE(children.has_value());
 }
 

@@ -49,16 +49,17 @@ protected:
         return std::unique_ptr<MaskWindow>(static_cast<MaskWindow*>(surface.release()));
     }
 
+    /// A window ordered front and mapped by the server.
+    std::unique_ptr<MaskWindow> shownWindow() {
+        auto window = makeWindow();
+        window->orderFront();
+        EXPECT_TRUE(pumpUntil([&] { return mapped(window->windowId()); }, 3000));
+        return window;
+    }
+
     std::optional<xcb_get_window_attributes_reply_t> attributes(xcb_window_t w) {
-        xcb_generic_error_t* error = nullptr;
-        auto* r = xcb_get_window_attributes_reply(x.get(), xcb_get_window_attributes(x.get(), w), &error);
-        std::free(error);
-        std::optional<xcb_get_window_attributes_reply_t> out;
-        if (r) {
-            out = *r;
-        }
-        std::free(r);
-        return out;
+        const auto r = freed(xcb_get_window_attributes_reply(x.get(), xcb_get_window_attributes(x.get(), w), nullptr));
+        return r ? std::optional(*r) : std::nullopt;
     }
 
     /// Waits until the server has carried out everything sent on Qt's connection.
@@ -93,41 +94,35 @@ TEST_F(MaskWindowTest, WindowIsAnUnmanagedTranslucentClickThroughDimwellWindow) 
     ASSERT_TRUE(a);
     EXPECT_TRUE(a->override_redirect) << "the window manager must never move or frame the veil";
 
-    auto* geometry = xcb_get_geometry_reply(x.get(), xcb_get_geometry(x.get(), w), nullptr);
+    const auto geometry = freed(xcb_get_geometry_reply(x.get(), xcb_get_geometry(x.get(), w), nullptr));
     ASSERT_TRUE(geometry);
     EXPECT_EQ(geometry->depth, 32) << "per-pixel alpha needs an ARGB visual";
-    std::free(geometry);
     const Head& main = displays->mainHead();
     EXPECT_EQ(x.inside(w), ScreenSpace(QRect(main.x, main.y, main.width, main.height)).cocoaToRoot(frame));
 
-    auto* input = xcb_shape_get_rectangles_reply(
-        x.get(), xcb_shape_get_rectangles(x.get(), w, XCB_SHAPE_SK_INPUT), nullptr);
-    ASSERT_TRUE(input);
-    EXPECT_EQ(input->rectangles_len, 0u) << "an empty input region lets every click through";
-    std::free(input);
+    const auto inputRectangles = [&] {
+        const auto r = freed(xcb_shape_get_rectangles_reply(
+            x.get(), xcb_shape_get_rectangles(x.get(), w, XCB_SHAPE_SK_INPUT), nullptr));
+        return r ? int(r->rectangles_len) : -1;
+    };
+    EXPECT_EQ(inputRectangles(), 0) << "an empty input region lets every click through";
 
     EXPECT_EQ(x.cardinals(w, "_NET_WM_PID"), std::vector<std::uint32_t>{static_cast<std::uint32_t>(getpid())});
-    auto* wmClass = xcb_get_property_reply(
-        x.get(), xcb_get_property(x.get(), 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 64), nullptr);
+    const auto wmClass = freed(xcb_get_property_reply(
+        x.get(), xcb_get_property(x.get(), 0, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 64), nullptr));
     ASSERT_TRUE(wmClass);
-    const std::string value(static_cast<const char*>(xcb_get_property_value(wmClass)),
-                            static_cast<std::size_t>(xcb_get_property_value_length(wmClass)));
-    std::free(wmClass);
+    const std::string value(static_cast<const char*>(xcb_get_property_value(wmClass.get())),
+                            static_cast<std::size_t>(xcb_get_property_value_length(wmClass.get())));
     EXPECT_EQ(value.substr(0, 15), std::string("Dimwell\0Dimwell", 15));
 
     window->setIgnoresMouseEvents(false);
     syncQt();
-    input = xcb_shape_get_rectangles_reply(x.get(), xcb_shape_get_rectangles(x.get(), w, XCB_SHAPE_SK_INPUT), nullptr);
-    ASSERT_TRUE(input);
-    EXPECT_GT(input->rectangles_len, 0u);
-    std::free(input);
+    EXPECT_GT(inputRectangles(), 0);
 }
 
 TEST_F(MaskWindowTest, OrderOutThenFrontInOnePassNeverUnmaps) {
-    auto window = makeWindow();
-    window->orderFront();
+    auto window = shownWindow();
     const xcb_window_t w = window->windowId();
-    ASSERT_TRUE(pumpUntil([&] { return mapped(w); }, 3000));
     const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(x.get(), w, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(x.get());
@@ -154,9 +149,7 @@ TEST_F(MaskWindowTest, OrderOutThenFrontInOnePassNeverUnmaps) {
 }
 
 TEST_F(MaskWindowTest, MovingTheHoleRepaintsOnlyTheOldAndNewHole) {
-    auto window = makeWindow();
-    window->orderFront();
-    ASSERT_TRUE(pumpUntil([&] { return mapped(window->windowId()); }, 3000));
+    auto window = shownWindow();
     pumpFor(200);
 
     painter->view.setMyRect({100, 100, 200, 150});
@@ -188,10 +181,8 @@ TEST_F(MaskWindowTest, MovingTheHoleRepaintsOnlyTheOldAndNewHole) {
 }
 
 TEST_F(MaskWindowTest, ClosedWindowIsDestroyedAndIgnoresLaterCalls) {
-    auto window = makeWindow();
-    window->orderFront();
+    auto window = shownWindow();
     const xcb_window_t w = window->windowId();
-    ASSERT_TRUE(pumpUntil([&] { return mapped(w); }, 3000));
     window->close();
     window->orderFront();
     window->display();

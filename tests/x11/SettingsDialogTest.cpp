@@ -24,11 +24,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class QuietLog : public LogSink {
-public:
-    void write(std::string_view) override {}
-};
-
 /// Counts what the window asks of the application.
 struct Application : SettingsControllerDelegate {
     void stopHotkeysDelegate() override { hotkeysOn = false; }
@@ -86,7 +81,7 @@ protected:
         return userHotkey(reread, mode).value_or(HotkeyRecord{});
     }
 
-    QuietLog log;
+    testing::RecordingLog log;
     dimwell::test::TempFolder folder;
     PlistBundle bundle{"/opt/dimwell/bin", DIMWELL_SOURCE_RESOURCES, log};
     SimDisplays displays{"1440x900+0+0"};

@@ -221,12 +221,10 @@ TEST_F(WindowCaptureTest, FindsThePanelInTheCapture) {
     const QPoint inside = origin - painter_.frameOf(w).topLeft();
     const int H = captured->bitmap.pixelsHigh;
 
-    struct Quiet final : LogSink {
-        void write(std::string_view) override {}
-    } quiet;
+    testing::RecordingLog log;
     // Pointing at window pixel (100, 100), inside the panel: the result, back in
     // top-left window pixels, is the panel's inside, columns 41..278, rows 31..188.
-    const Rect r = ImageProcessor(Logger(quiet))
+    const Rect r = ImageProcessor(Logger(log))
                        .processImage({double(inside.x() + 100), double(H - 1 - (inside.y() + 100))}, captured->bitmap);
     const int left = int(r.x) - inside.x();
     const int top = H - int(r.y + r.height) - inside.y();
