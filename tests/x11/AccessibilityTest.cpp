@@ -67,14 +67,14 @@ protected:
         return client;
     }
 
-    /// The fixture's window as an AT-SPI-backed element, once the bus knows it.
-    AXElementRef accessibleWindowOf(std::int32_t pid) {
+    /// A window of process `pid` once it is on screen; with `accessible`, one the
+    /// accessibility bus knows.
+    AXElementRef windowOf(std::int32_t pid, bool accessible = false) {
         AXElementRef found;
         pumpUntil(
             [&] {
-                const auto list = api_->windows(api_->application(pid));
-                for (const AXElementRef& w : list.value_or(std::vector<AXElementRef>{})) {
-                    if (dynamic_cast<const UiElement&>(*w).accessible) {
+                for (const AXElementRef& w : api_->windows(api_->application(pid)).value_or(std::vector<AXElementRef>{})) {
+                    if (!found && (!accessible || dynamic_cast<const UiElement&>(*w).accessible)) {
                         found = w;
                     }
                 }
@@ -83,6 +83,7 @@ protected:
             8000);
         return found;
     }
+    Rect framedTopLeft(xcb_window_t client) const { return rootRect(*x_.framed(client)); }
 
     RecordingLog log_;
     Xconn x_;
@@ -99,7 +100,7 @@ TEST_F(AccessibilityTest, AHungApplicationCostsOneTimeoutAndFallsBackToItsXWindo
     if (!fixture) {
         GTEST_SKIP() << "fixture program not built";
     }
-    ASSERT_TRUE(accessibleWindowOf(fixture->pid()));
+    ASSERT_TRUE(windowOf(fixture->pid(), true));
     pumpFor(1200);   // past the grace period libatspi allows a newly met application
     ::kill(fixture->pid(), SIGSTOP);
 
@@ -201,6 +202,80 @@ TEST(AccessibilityWithoutBusTest, ViewsAreUnreadableAndNothingWaits) {
     }
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(child.exitCode(), 0);
+}
+
+// Following one window's moves and resizes through the X server's structure
+// notifications, under openbox.
+struct WindowTrackingTest : AccessibilityTest {};
+
+TEST_F(WindowTrackingTest, MovesAndResizesAreReportedWithTheNewFrameUntilRemoved) {
+    Client logo("xlogo", {"-geometry", "200x150+100+100"});
+    const AXElementRef window = windowOf(logo.pid());
+    ASSERT_TRUE(window);
+    const xcb_window_t client = dynamic_cast<const UiElement&>(*window).client;
+    const QString id = QString::number(client);
+
+    std::vector<std::string> seen;
+    auto observer = api_->createObserver(logo.pid(), [&](const AXElementRef& e, const std::string& name) {
+        EXPECT_EQ(e, window);
+        seen.push_back(name);
+    });
+    ASSERT_TRUE(observer->addNotification(window, kAXWindowMovedNotification));
+    ASSERT_TRUE(observer->addNotification(window, kAXWindowResizedNotification));
+
+    ASSERT_EQ(run("xdotool", {"windowmove", id, "400", "300"}), 0);
+    ASSERT_TRUE(pumpUntil([&] { return !seen.empty(); }, 3000)) << "no notification for a move";
+    EXPECT_EQ(seen.back(), kAXWindowMovedNotification);
+    pumpFor(100);
+    EXPECT_EQ(reported(window), framedTopLeft(client)) << "position is read at the time of the call";
+    EXPECT_NEAR(reported(window).x, 400, 2);
+
+    seen.clear();
+    ASSERT_EQ(run("xdotool", {"windowsize", id, "320", "240"}), 0);
+    ASSERT_TRUE(pumpUntil([&] { return !seen.empty(); }, 3000)) << "no notification for a resize";
+    EXPECT_EQ(seen.back(), kAXWindowResizedNotification);
+    pumpFor(100);
+    EXPECT_EQ(x_.inside(client)->size(), QSize(320, 240));
+    EXPECT_EQ(reported(window), framedTopLeft(client));
+
+    // A drag: many moves arrive while the event loop is busy; they are folded into
+    // a few callbacks, the last of which sees the final place.
+    seen.clear();
+    QStringList drag;
+    for (int i = 1; i <= 20; ++i) {
+        drag << "windowmove" << id << QString::number(400 + 10 * i) << "300";
+    }
+    ASSERT_EQ(run("xdotool", drag), 0);
+    pumpFor(400);
+    EXPECT_GE(seen.size(), 1u);
+    EXPECT_LE(seen.size(), 4u) << "a burst of moves must not cause a callback each";
+    EXPECT_NEAR(reported(window).x, 600, 2);
+
+    // Removed: nothing more.
+    ASSERT_TRUE(observer->removeNotification(window, kAXWindowMovedNotification));
+    ASSERT_TRUE(observer->removeNotification(window, kAXWindowResizedNotification));
+    EXPECT_FALSE(observer->removeNotification(window, kAXWindowMovedNotification));
+    seen.clear();
+    ASSERT_EQ(run("xdotool", {"windowmove", id, "150", "150", "windowsize", id, "200", "200"}), 0);
+    pumpFor(500);
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(WindowTrackingTest, AClosedWindowEndsNotificationsQuietly) {
+    auto logo = std::make_unique<Client>("xlogo", QStringList{"-geometry", "200x150+100+100"});
+    const std::int32_t pid = logo->pid();
+    const AXElementRef window = windowOf(pid);
+    ASSERT_TRUE(window);
+    int calls = 0;
+    auto observer = api_->createObserver(pid, [&](const AXElementRef&, const std::string&) { ++calls; });
+    ASSERT_TRUE(observer->addNotification(window, kAXWindowMovedNotification));
+    logo.reset();
+    pumpFor(300);
+    EXPECT_EQ(calls, 0);
+    EXPECT_FALSE(api_->position(window).has_value());
+    EXPECT_TRUE(observer->removeNotification(window, kAXWindowMovedNotification));
+    // Tracking cannot start on a window that is gone.
+    EXPECT_FALSE(observer->addNotification(window, kAXWindowMovedNotification));
 }
 
 } // namespace

@@ -31,29 +31,18 @@ protected:
         server_ = std::make_unique<X11WindowServer>(stack_);
     }
 
-    std::optional<WindowInfo> byPid(std::int32_t pid) const {
+    template <class Pred>
+    std::optional<WindowInfo> find(Pred pred) const {
         for (const WindowInfo& w : server_->onScreenWindows()) {
-            if (w.ownerPid == pid) {
-                return w;
-            }
+            if (pred(w)) return w;
         }
         return std::nullopt;
     }
-    std::optional<WindowInfo> byNumber(std::uint32_t number) const {
-        for (const WindowInfo& w : server_->onScreenWindows()) {
-            if (w.windowNumber == number) {
-                return w;
-            }
-        }
-        return std::nullopt;
-    }
+    std::optional<WindowInfo> byPid(std::int32_t pid) const { return find([&](auto& w) { return w.ownerPid == pid; }); }
+    std::optional<WindowInfo> byNumber(std::uint32_t n) const { return find([&](auto& w) { return w.windowNumber == n; }); }
     static std::ptrdiff_t indexOf(const std::vector<WindowInfo>& list, std::int32_t pid) {
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            if (list[i].ownerPid == pid) {
-                return static_cast<std::ptrdiff_t>(i);
-            }
-        }
-        return -1;
+        const auto it = std::find_if(list.begin(), list.end(), [&](auto& w) { return w.ownerPid == pid; });
+        return it == list.end() ? -1 : it - list.begin();
     }
 
     std::shared_ptr<WindowStack> stack_;
