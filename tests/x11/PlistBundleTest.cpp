@@ -1,6 +1,7 @@
 // The shipped resources as the program reads them from disk: the presets, the
 // tutorial's five shortcuts, the rows, and seeding a first run from them.
 
+#include "TempFolder.h"
 #include "WindowTestSupport.h"
 #include "app/Preferences.h"
 #include "platform/sim/SimResources.h"
@@ -10,14 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <set>
 
 namespace dimwell::x11 {
 namespace {
-
-namespace fs = std::filesystem;
 
 using Lines = testing::RecordingLog;
 
@@ -46,16 +43,9 @@ class TutorialShortcutTest : public PlistBundleTest, public ::testing::WithParam
 
 TEST_P(TutorialShortcutTest, FirstPresetIsControlShiftAndTheLetter) {
     const auto hotkeys = bundle.propertyList("hotkeys");
-    ASSERT_TRUE(hotkeys);
-    const Value* preset = lookup(*hotkeys, "default1");
-    ASSERT_TRUE(preset);
-    const HotkeyRecord r = HotkeyRecord::fromValue(lookup(*preset, GetParam().mode));
-    EXPECT_TRUE(r.control);
-    EXPECT_TRUE(r.shift);
-    EXPECT_FALSE(r.option);
-    EXPECT_FALSE(r.command);
-    EXPECT_EQ(r.keycode, GetParam().keycode);
-    EXPECT_EQ(r.character, GetParam().character);
+    ASSERT_TRUE(hotkeys && lookup(*hotkeys, "default1"));
+    EXPECT_EQ(HotkeyRecord::fromValue(lookup(*lookup(*hotkeys, "default1"), GetParam().mode)),
+              (HotkeyRecord{true, false, true, false, GetParam().keycode, GetParam().character}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Tutorial, TutorialShortcutTest,
@@ -99,9 +89,8 @@ TEST_F(PlistBundleTest, RowsNameEveryModeOnceAndStartEnabled) {
 }
 
 TEST_F(PlistBundleTest, FirstRunSeedsTheFileFromTheResources) {
-    char pattern[] = "/tmp/dimwell-seed-XXXXXX";
-    const fs::path dir = mkdtemp(pattern);
-    const std::string path = (dir / "prefs.plist").string();
+    const dimwell::test::TempFolder dir;
+    const std::string path = dir / "prefs.plist";
     {
         PlistDefaults defaults(path, log);
         EXPECT_TRUE(loadDefaults(defaults, bundle));
@@ -112,7 +101,6 @@ TEST_F(PlistBundleTest, FirstRunSeedsTheFileFromTheResources) {
     EXPECT_EQ(again.object(prefkey::userHotkeys), simres::default1Preset());
     EXPECT_EQ(again.object(prefkey::hotkeySettings), simres::hotkeyArray());
     EXPECT_TRUE(isShortcutActive(again, "selectMode"));
-    fs::remove_all(dir);
 }
 
 TEST_F(PlistBundleTest, MissingListYieldsNothingAndSaysSo) {
