@@ -2,6 +2,7 @@
 Dimwell on a test desktop, and pixel expectations retried until they hold."""
 import os
 import plistlib
+import select
 import sys
 import time
 
@@ -104,6 +105,26 @@ class Checks:
                     self.failures.extend(f"{label}: {w}" for w in wrong)
                 return not wrong
             time.sleep(0.1)
+
+
+class LineReader:
+    """A child's output line by line, each within a time bound; its own buffer, so
+    that select() never misses a line a buffered reader already holds."""
+
+    def __init__(self, popen, what):
+        self.popen, self.what, self.pending = popen, what, b""
+
+    def line(self, timeout=STEP_TIMEOUT):
+        deadline = time.monotonic() + timeout
+        while b"\n" not in self.pending:
+            if not select.select([self.popen.stdout], [], [], max(0.0, deadline - time.monotonic()))[0]:
+                raise DesktopError(f"{self.what} said nothing for {timeout:g} s")
+            chunk = os.read(self.popen.stdout.fileno(), 4096)
+            if not chunk:
+                raise DesktopError(f"{self.what} ended (status {self.popen.poll()})")
+            self.pending += chunk
+        line, self.pending = self.pending.split(b"\n", 1)
+        return line.decode(errors="replace").strip()
 
 
 def run_main(main):

@@ -5,11 +5,10 @@ openbox and picom, checked pixel by pixel on screenshots: the hole, opacity step
 "currentonly", clicks through the veil, monitors mirrored, unplugged and plugged,
 a clean screen after closing; then without a compositor and without a window manager."""
 import os
-import select
 import subprocess
 import time
 
-from e2e_support import BACKGROUND, BUILD_DIR, Desktop, DesktopError, out_dir, run_main, veiled
+from e2e_support import BACKGROUND, BUILD_DIR, Desktop, DesktopError, LineReader, out_dir, run_main, veiled
 
 PROBE = os.path.join(BUILD_DIR, "tests", "x11", "overlay_probe")
 OUT_DIR = out_dir("veil")
@@ -23,31 +22,13 @@ class Probe:
         self.desktop = desktop
         self.log_path = desktop.log_path("overlay_probe")
         self.popen = desktop.spawn([PROBE], name="overlay_probe", stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.lines = []
-        self._pending = b""
+        self.reader = LineReader(self.popen, f"the probe (see {self.log_path})")
         self.expect("ready")
-
-    def _line(self, timeout=STEP_TIMEOUT):
-        # Split here, not by a buffered reader: select() must not miss a buffered line.
-        deadline = time.monotonic() + timeout
-        while b"\n" not in self._pending:
-            left = deadline - time.monotonic()
-            ready, _, _ = select.select([self.popen.stdout], [], [], max(0.0, left))
-            if not ready:
-                raise DesktopError(f"the probe said nothing for {timeout:g} s, see {self.log_path}")
-            chunk = os.read(self.popen.stdout.fileno(), 4096)
-            if not chunk:
-                raise DesktopError(f"the probe ended (status {self.popen.poll()}), see {self.log_path}")
-            self._pending += chunk
-        line, self._pending = self._pending.split(b"\n", 1)
-        line = line.decode().strip()
-        self.lines.append(line)
-        return line
 
     def expect(self, prefix, timeout=STEP_TIMEOUT):
         """Reads lines until one starts with prefix; returns it."""
         while True:
-            line = self._line(timeout)
+            line = self.reader.line(timeout)
             if line.startswith("error"):
                 raise DesktopError(f"probe: {line}")
             if line.startswith(prefix):
@@ -61,7 +42,7 @@ class Probe:
     def windows(self):
         """[(x, y, width, height, visible)] of the mask windows, root pixels."""
         count = int(self.send("windows").split()[2])
-        return [tuple(int(v) for v in self._line().split()[2:7]) for _ in range(count)]
+        return [tuple(int(v) for v in self.reader.line().split()[2:7]) for _ in range(count)]
 
     def log(self):
         with open(self.log_path, errors="replace") as f:

@@ -4,11 +4,10 @@ accessibility bus): the hole is the window (frame included) or the accessible
 panel under the pointer, follows the window's moves and resizes, stops with the
 close shortcut; with "bringtofront" off it is the active window, raised nothing."""
 import os
-import select
 import subprocess
 import time
 
-from e2e_support import (BACKGROUND, BUILD_DIR, Checks, Desktop, DesktopError, missing_log_lines, out_dir,
+from e2e_support import (BACKGROUND, BUILD_DIR, Checks, Desktop, DesktopError, LineReader, missing_log_lines, out_dir,
                          preset_shortcuts, run_main, start_dimwell, veiled, write_prefs)
 
 FIXTURE = os.path.join(BUILD_DIR, "tests", "x11", "dimwell_atspi_fixture")
@@ -37,24 +36,14 @@ def red_logo(d, title, geometry, colour="red"):
 
 def read_fixture(popen, timeout=10.0):
     """The fixture's window id and its panels inside the window."""
-    window, panels, buffered = None, [], b""
+    reader, window, panels = LineReader(popen, "the accessible fixture"), None, []
     deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if not select.select([popen.stdout], [], [], 0.2)[0]:
-            continue
-        chunk = os.read(popen.stdout.fileno(), 4096)
-        if not chunk:
-            break
-        buffered += chunk
-        lines = buffered.decode(errors="replace").splitlines()
-        for words in (line.split() for line in lines):
-            if words[:1] == ["window"]:
-                window = int(words[1])
-            elif words[:1] == ["panel"]:
-                panels.append(tuple(int(v) for v in words[2:6]))
-        if "ready" in lines:
-            return window, panels
-    raise DesktopError("the accessible fixture never reported its window")
+    while (words := reader.line(max(0.1, deadline - time.monotonic())).split()) != ["ready"]:
+        if words[:1] == ["window"]:
+            window = int(words[1])
+        elif words[:1] == ["panel"]:
+            panels.append(tuple(int(v) for v in words[2:6]))
+    return window, panels
 
 
 def under_the_pointer():
