@@ -1,4 +1,5 @@
-// The mask view's picture, read back pixel by pixel: veil, hole, crosshair.
+// The mask view's picture, read back pixel by pixel: veil, hole, crosshair; and
+// dragging the hole: direction, clamping at the window's edges, redraw requests.
 
 #include "app/Preferences.h"
 #include "mask/CustomWindow.h"
@@ -154,6 +155,103 @@ TEST_F(MaskDrawing, StoredZeroIsUsedUnchangedByReleaseDragAndResetAlpha) {
 TEST_F(MaskDrawing, RefusedSurfaceGivesNoWindow) {
     factory.refuseNext(1);
     EXPECT_EQ(CustomWindow::initWithContentRect({0, 0, 10, 10}, factory, prefs), nullptr);
+}
+
+// ---- dragging the hole ---------------------------------------------------------
+
+const Rgba kVeil = veil(0.7f);
+
+// The window covers Cocoa (1000, 500, 200, 100).
+struct MaskDrag : MaskDrawing {
+    void SetUp() override { make(0.7f); }
+};
+
+struct DragCase {
+    const char* name;
+    Point start;   ///< Cocoa space
+    Point end;
+    Rect hole;     ///< window-local
+    Point cross;
+};
+
+struct DragRows : MaskDrag, ::testing::WithParamInterface<DragCase> {};
+
+TEST_P(DragRows, HoleSpansStartAndClampedPointer) {
+    window->startDrag(GetParam().start);
+    window->updateDrag(GetParam().end);
+    EXPECT_EQ(view().myRect(), GetParam().hole);
+    EXPECT_EQ(view().mousePosition(), GetParam().cross);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Directions, DragRows,
+    ::testing::Values(DragCase{"upRight", {1010, 510}, {1060, 540}, {10, 10, 50, 30}, {60, 40}},
+                      DragCase{"downLeft", {1060, 540}, {1010, 510}, {10, 10, 50, 30}, {10, 10}},
+                      DragCase{"upLeft", {1060, 510}, {1010, 540}, {10, 10, 50, 30}, {10, 40}},
+                      DragCase{"downRight", {1010, 540}, {1060, 510}, {10, 10, 50, 30}, {60, 10}},
+                      DragCase{"pastTopRight", {1150, 550}, {1300, 700}, {150, 50, 50, 50}, {200, 100}},
+                      DragCase{"pastBottomLeft", {1050, 550}, {900, 400}, {0, 0, 50, 50}, {0, 0}},
+                      DragCase{"pastRightOnly", {1150, 550}, {1250, 560}, {150, 50, 50, 10}, {200, 60}},
+                      DragCase{"pastBottomOnly", {1150, 550}, {1160, 450}, {150, 0, 10, 50}, {160, 0}},
+                      DragCase{"ontoTheEdge", {1100, 550}, {1200, 600}, {100, 50, 100, 50}, {200, 100}},
+                      // A start outside the window is not clamped; the rectangle is clipped instead.
+                      DragCase{"startOutsideIsClipped", {900, 450}, {1050, 550}, {0, 0, 50, 50}, {50, 50}}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(MaskDrag, DragBackToItsStartOrAlongALineLeavesNoHole) {
+    for (const Point end : {Point{1050, 550}, Point{1050, 590}}) {
+        window->startDrag({1050, 550});
+        window->updateDrag({1100, 580});
+        window->updateDrag(end);
+        EXPECT_TRUE(view().myRect().isEmpty());
+        window->releaseDrag();
+        EXPECT_EQ(count(kVeil), 200 * 100);
+    }
+}
+
+// startDrag clears the model at once but paints nothing; the window keeps its old
+// picture until the first update, which only marks the view for the next pass.
+TEST_F(MaskDrag, DragOperationsOnlyMarkTheViewForRedraw) {
+    view().setMyRect({0, 0, 20, 20});
+    window->display();
+    surface->resetCounts();
+    window->startDrag({1050, 550});
+    EXPECT_TRUE(view().myRect().isZero());
+    EXPECT_TRUE(window->dragging());
+    EXPECT_EQ(surface->paintCount(), 0);
+    EXPECT_EQ(surface->pixel(5, 5), (Rgba{0, 0, 0, 0}));
+
+    window->updateDrag({1060, 560});
+    window->updateDrag({1070, 570});
+    window->updateCrosshairs({1070, 570});
+    EXPECT_EQ(surface->displayCount(), 0);
+    EXPECT_EQ(surface->needsDisplayCount(), 3);
+    EXPECT_EQ(factory.runDisplayPass(), 1);
+    EXPECT_EQ(surface->paintCount(), 1);
+    EXPECT_EQ(surface->pixel(5, 5), kVeil);
+    EXPECT_EQ(surface->pixel(55, 55), (Rgba{0, 0, 0, 0}));
+}
+
+TEST_F(MaskDrag, CrosshairIsNotClamped) {
+    window->updateCrosshairs({1300, 420});
+    EXPECT_EQ(view().mousePosition(), (Point{300, -80}));
+}
+
+TEST_F(MaskDrag, ReleaseKeepsTheHoleRestoresOpacityAndPaintsAtOnce) {
+    view().setOverlayOpacity(0.5f);
+    view().setOverlay(true);
+    window->setCollectionBehavior(CollectionBehavior::Stationary);
+    window->startDrag({1010, 510});
+    window->updateDrag({1060, 540});
+    surface->resetCounts();
+    window->releaseDrag();
+    EXPECT_FALSE(window->dragging());
+    EXPECT_FALSE(view().overlay());
+    EXPECT_EQ(view().overlayOpacity(), 0.7f);
+    EXPECT_EQ(view().myRect(), (Rect{10, 10, 50, 30}));
+    EXPECT_EQ(surface->collectionBehavior(), CollectionBehavior::Transient);
+    EXPECT_EQ(surface->displayCount(), 1);
+    EXPECT_EQ(count({0, 0, 0, 0}), 50 * 30);
 }
 
 } // namespace
