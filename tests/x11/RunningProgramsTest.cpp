@@ -5,6 +5,7 @@
 #include "platform/x11/RunningPrograms.h"
 #include "ChildProcess.h"
 #include "TempFolder.h"
+#include "platform/sim/SimLog.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,6 @@ namespace {
 using test::ChildProcess;
 using test::TempFolder;
 
-class NullLog : public LogSink {
-public:
-    void write(std::string_view) override {}
-};
-
 std::string sleepProgram() {
     for (const char* p : {"/usr/bin/sleep", "/bin/sleep"}) {
         if (access(p, X_OK) == 0) return p;
@@ -30,7 +26,7 @@ std::string sleepProgram() {
 
 struct Tutorials : ::testing::Test {
     TempFolder tmp;
-    NullLog log;
+    SimLog log;
     std::string real = tmp / "bin/DimwellHelp";
     std::string copy = tmp / "elsewhere/DimwellHelp";
     std::string script = tmp / "scripts/DimwellHelp";
@@ -92,7 +88,7 @@ TEST_F(Tutorials, AnotherUsersProcessIsNeverFound) {
 }
 
 TEST_F(Tutorials, ToolsAreFoundBesideTheProgramOrInLibexec) {
-    NullLog quiet;
+    SimLog quiet;
     tmp.write("prefix/bin/Dimwell", "", 0755);
     const std::string libexecTool = tmp.write("prefix/libexec/dimwell/EnableAccessibility", "", 0755);
     ProgramApplications installed(tmp / "prefix/bin", quiet);

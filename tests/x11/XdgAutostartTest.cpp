@@ -4,6 +4,7 @@
 #include "platform/x11/DesktopEntry.h"
 #include "platform/x11/XdgLoginItems.h"
 #include "TempFolder.h"
+#include "platform/sim/SimLog.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +15,6 @@ namespace dimwell::x11 {
 namespace {
 
 using test::TempFolder;
-
-class NullLog : public LogSink {
-public:
-    void write(std::string_view) override {}
-};
 
 struct ExecCase {
     const char* exec;
@@ -71,7 +67,7 @@ TEST(DesktopEntryFile, ReadsOnlyTheDesktopEntryGroupWithEscapes) {
 
 struct Autostart : ::testing::Test {
     TempFolder tmp;
-    NullLog log;
+    SimLog log;
     std::string folder = tmp / "config/autostart";
     std::string bin = tmp / "bin";
     XdgLoginItemsList list{folder, bin + ":/usr/bin:/bin", log};
