@@ -90,6 +90,8 @@ TEST_F(WindowListTest, LayersOfDocksKeptAboveWindowsPopupsAndTheOverlay) {
     const xcb_window_t plain = x.createWindow(QRect(400, 500, 200, 100), false);
     const xcb_window_t mask = x.createWindow(QRect(0, 600, 100, 100), true);
     ASSERT_TRUE(pumpUntil([&] { return byNumber(dock) && byNumber(above) && byNumber(plain) && byNumber(mask); }, 5000));
+    // The window manager takes the dock and the kept-above state on a moment after mapping.
+    pumpUntil([&] { return byNumber(dock)->layer == 20 && byNumber(above)->layer == 3; }, 5000);
 
     EXPECT_EQ(byNumber(dock)->layer, 20);
     EXPECT_EQ(byNumber(above)->layer, 3);
