@@ -11,7 +11,7 @@ build=(cmake g++ make pkg-config
   libatspi2.0-dev libplist-dev libpng-dev)
 desktop=(python3 xserver-xorg-core xserver-xorg-video-dummy xvfb x11-xserver-utils x11-utils
   openbox picom xdotool imagemagick x11-apps xterm tint2
-  at-spi2-core dbus dbus-x11 fonts-dejavu-core)
+  at-spi2-core dbus dbus-x11 libglib2.0-bin x11-xkb-utils fonts-dejavu-core)
 tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)
 
 want=("${build[@]}")
