@@ -562,18 +562,6 @@ systray_icon_size = 22
 """
 
 
-def tray_icon(d):
-    """Dimwell's icon docked in the tray: (x, y, width, height), or None."""
-    for window in d.run(["xdotool", "search", "--class", "Dimwell"], check=False).split():
-        try:
-            x, y, w, h = d.window_rect(int(window))
-        except DesktopError:
-            continue
-        if w <= 64 and h <= 64 and y > 700:
-            return x, y, w, h
-    return None
-
-
 def menu_window(d):
     """The open tray menu: (x, y, width, height), or None."""
     best = None
@@ -614,7 +602,7 @@ def help_scene(s, out, work):
     with open(rc, "w") as f:
         f.write(TINT2RC)
     d.spawn(["tint2", "-c", rc], name="tint2")
-    icon = d.wait_for(lambda: tray_icon(d), STEP_TIMEOUT * 2, "Dimwell's icon in the tray", interval=0.2)
+    icon = d.wait_for(lambda: d.docked_icon("Dimwell"), STEP_TIMEOUT * 2, "Dimwell's icon in the tray", interval=0.2)
     x, y, w, h = icon
     d.move_pointer(700, 300)
     time.sleep(0.8)

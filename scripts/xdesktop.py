@@ -890,6 +890,19 @@ EndSection
             left = right = top = bottom = 0
         return x - left, y - top, w + left + right, h + top + bottom
 
+    def docked_icon(self, wm_class):
+        """(x, y, width, height) of an icon-sized window of `wm_class` in a panel along
+        the bottom of the screen (a tray icon), or None."""
+        height = self.screen_size()[1]
+        for window in self.run(["xdotool", "search", "--class", wm_class], check=False).split():
+            try:
+                x, y, w, h = self.window_rect(int(window))
+            except DesktopError:
+                continue
+            if w <= 64 and h <= 64 and y > height - 100:
+                return x, y, w, h
+        return None
+
     def activate(self, window):
         """Raise and focus a window through the window manager."""
         self.xdotool("windowactivate", "--sync", window)

@@ -70,15 +70,8 @@ def missing_log_lines(d, lines):
 
 
 def tray_icon(d):
-    """(x, y, width, height) of Dimwell's icon docked in the tray at the bottom, or None."""
-    for window in d.run(["xdotool", "search", "--class", "Dimwell"], check=False).split():
-        try:
-            x, y, w, h = d.window_rect(int(window))
-        except DesktopError:
-            continue
-        if w <= 64 and h <= 64 and y > 900:
-            return x, y, w, h
-    return None
+    """(x, y, width, height) of Dimwell's icon docked in the tray, or None."""
+    return d.docked_icon("Dimwell")
 
 
 class Checks:
