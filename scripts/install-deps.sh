@@ -8,10 +8,12 @@ build=(cmake g++ make pkg-config
   libxcb1-dev libxcb-xinput-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-randr0-dev
   libxcb-res0-dev libxcb-keysyms1-dev libxcb-composite0-dev libxcb-xtest0-dev
   libxcb-ewmh-dev libxcb-icccm4-dev libxcb-image0-dev libxcb-util-dev libxcb-shm0-dev
-  libatspi2.0-dev libplist-dev libpng-dev)
+  libatspi2.0-dev libplist-dev libpng-dev
+  libwayland-dev libwayland-bin wayland-protocols)
 desktop=(python3 xserver-xorg-core xserver-xorg-video-dummy xvfb x11-xserver-utils x11-utils
   openbox picom xdotool imagemagick x11-apps xterm tint2
-  at-spi2-core dbus dbus-x11 libglib2.0-bin x11-xkb-utils fonts-dejavu-core)
+  at-spi2-core dbus dbus-x11 libglib2.0-bin x11-xkb-utils fonts-dejavu-core
+  sway swaybg grim wtype python3-pil)
 tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)
 
 want=("${build[@]}")
