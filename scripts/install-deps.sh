@@ -8,6 +8,7 @@ build=(cmake g++ make pkg-config
   libxcb1-dev libxcb-xinput-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-randr0-dev
   libxcb-res0-dev libxcb-keysyms1-dev libxcb-composite0-dev libxcb-xtest0-dev
   libxcb-ewmh-dev libxcb-icccm4-dev libxcb-image0-dev libxcb-util-dev libxcb-shm0-dev
+  libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
   libatspi2.0-dev libplist-dev libpng-dev
   libwayland-dev libwayland-bin wayland-protocols)
 desktop=(python3 xserver-xorg-core xserver-xorg-video-dummy xvfb x11-xserver-utils x11-utils
