@@ -18,7 +18,7 @@ namespace dimwell::x11 {
 namespace {
 
 constexpr const char* kAtomNames[] = {
-    "WM_STATE", "WM_CLASS", "UTF8_STRING", "_NET_WM_NAME", "_NET_WM_PID", "_NET_WM_WINDOW_TYPE",
+    "WM_CLASS", "UTF8_STRING", "_NET_WM_NAME", "_NET_WM_PID", "_NET_WM_WINDOW_TYPE",
     "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_WM_WINDOW_TYPE_DIALOG", "_NET_WM_WINDOW_TYPE_UTILITY",
     "_NET_WM_WINDOW_TYPE_TOOLBAR", "_NET_WM_WINDOW_TYPE_MENU", "_NET_WM_WINDOW_TYPE_SPLASH",
     "_NET_WM_WINDOW_TYPE_DOCK", "_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_WINDOW_TYPE_POPUP_MENU",
@@ -28,9 +28,6 @@ constexpr const char* kAtomNames[] = {
     "_NET_ACTIVE_WINDOW", "_NET_RESTACK_WINDOW", "_NET_SUPPORTING_WM_CHECK",
 };
 
-constexpr std::uint32_t kIconicState = 3;
-/// Reparenting window managers nest the client a level or two inside the frame.
-constexpr int kMaxFrameDepth = 4;
 /// Source indication of EWMH client messages: a pager, i.e. the user's own request.
 constexpr std::uint32_t kSourcePager = 2;
 
@@ -117,7 +114,7 @@ QRect outerRect(const xcb_get_geometry_reply_t& g) {
 struct WindowStack::Candidate {
     xcb_window_t topLevel = 0;
     QRect bounds;
-    bool overrideRedirect = false;
+    bool overrideRedirect = false;   ///< override-redirect and no frame: a popup
     xcb_window_t client = 0;
     bool iconic = false;
 };
@@ -129,7 +126,8 @@ struct WindowStack::ClientFacts {
     bool hidden = false;
 };
 
-WindowStack::WindowStack(xcb_connection_t* connection, int screenNumber) : c_(connection) {
+WindowStack::WindowStack(xcb_connection_t* connection, int screenNumber)
+    : c_(connection), frames_(connection) {
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c_));
     for (int i = 0; it.rem && i < screenNumber; ++i) {
         xcb_screen_next(&it);
@@ -235,64 +233,19 @@ std::vector<StackedWindow> WindowStack::frontToBack() const {
 }
 
 void WindowStack::resolveClients(std::vector<Candidate>& candidates) const {
-    // Breadth first below each frame, one round of requests per level, until the
-    // window carrying WM_STATE turns up. Override-redirect windows have no frame.
-    struct Search {
-        std::size_t candidate;
-        std::vector<xcb_window_t> level;
-    };
-    std::vector<Search> open;
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-        candidates[i].client = candidates[i].topLevel;
-        if (!candidates[i].overrideRedirect) {
-            open.push_back({i, {candidates[i].topLevel}});
-        }
+    // Override-redirect frames (fluxbox, i3) count as frames: the client inside
+    // gives the window its owner and layer, and it is no popup.
+    std::vector<xcb_window_t> topLevels;
+    topLevels.reserve(candidates.size());
+    for (const Candidate& c : candidates) {
+        topLevels.push_back(c.topLevel);
     }
-    for (int depth = 0; depth < kMaxFrameDepth && !open.empty(); ++depth) {
-        std::vector<std::vector<xcb_get_property_cookie_t>> stateCookies(open.size());
-        for (std::size_t s = 0; s < open.size(); ++s) {
-            for (xcb_window_t w : open[s].level) {
-                stateCookies[s].push_back(requestProperty(c_, w, atom(WM_STATE), 2));
-            }
-        }
-        std::vector<Search> deeper;
-        std::vector<std::vector<xcb_query_tree_cookie_t>> treeCookies;
-        for (std::size_t s = 0; s < open.size(); ++s) {
-            bool found = false;
-            for (std::size_t k = 0; k < open[s].level.size(); ++k) {
-                PropertyReply state = takeProperty(c_, stateCookies[s][k]);
-                const std::vector<std::uint32_t> v = longsOf(state.get());
-                if (!found && state && state->type != XCB_NONE) {
-                    Candidate& c = candidates[open[s].candidate];
-                    c.client = open[s].level[k];
-                    c.iconic = !v.empty() && v[0] == kIconicState;
-                    found = true;
-                }
-            }
-            if (!found && depth + 1 < kMaxFrameDepth) {
-                deeper.push_back({open[s].candidate, {}});
-                treeCookies.emplace_back();
-                for (xcb_window_t w : open[s].level) {
-                    treeCookies.back().push_back(xcb_query_tree(c_, w));
-                }
-            }
-        }
-        for (std::size_t s = 0; s < deeper.size(); ++s) {
-            for (xcb_query_tree_cookie_t cookie : treeCookies[s]) {
-                auto tree = takeReply<xcb_query_tree_reply_t>(c_, cookie, xcb_query_tree_reply);
-                if (!tree) {
-                    continue;
-                }
-                const xcb_window_t* kids = xcb_query_tree_children(tree.get());
-                const int n = xcb_query_tree_children_length(tree.get());
-                // Topmost child first, should a frame ever hold two clients.
-                for (int i = n; i-- > 0;) {
-                    deeper[s].level.push_back(kids[i]);
-                }
-            }
-        }
-        std::erase_if(deeper, [](const Search& s) { return s.level.empty(); });
-        open = std::move(deeper);
+    const std::vector<FrameClient> held = frames_.of(topLevels);
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        Candidate& c = candidates[i];
+        c.overrideRedirect = isPopup(c.overrideRedirect, held[i].client);
+        c.client = held[i].client != XCB_WINDOW_NONE ? held[i].client : c.topLevel;
+        c.iconic = held[i].iconic;
     }
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 // The X server's top-level windows, read as the user sees them: window-manager
-// frames resolved to the application windows inside, the frame's rectangle as the
-// bounds, the owning process and the layer. Also the few EWMH requests that act on
+// frames (override-redirect ones too) resolved to the application windows inside,
+// the frame's rectangle as the bounds, the owning process and the layer. Also the few EWMH requests that act on
 // another program's window (activate, raise). Every read tolerates windows that
 // vanish while it runs.
+
+#include "platform/x11/FrameClient.h"
 
 #include <xcb/xcb.h>
 
@@ -22,7 +24,7 @@ struct StackedWindow {
     xcb_window_t topLevel = 0;   ///< the root's child: the frame, or the window itself when unmanaged
     xcb_window_t client = 0;     ///< the application's window (the one with WM_STATE), else topLevel
     QRect bounds;                ///< root pixels: the top-level with its border
-    bool overrideRedirect = false;
+    bool overrideRedirect = false;   ///< override-redirect and no frame: a popup (see FrameClient.h)
     std::int32_t pid = 0;        ///< 0 when unknown
     std::optional<std::string> ownerName;
     std::int32_t layer = 0;
@@ -64,7 +66,7 @@ public:
 
 private:
     enum Atom : std::size_t {
-        WM_STATE, WM_CLASS_ATOM, UTF8_STRING, NET_WM_NAME, NET_WM_PID, NET_WM_WINDOW_TYPE,
+        WM_CLASS_ATOM, UTF8_STRING, NET_WM_NAME, NET_WM_PID, NET_WM_WINDOW_TYPE,
         TYPE_NORMAL, TYPE_DIALOG, TYPE_UTILITY, TYPE_TOOLBAR, TYPE_MENU, TYPE_SPLASH, TYPE_DOCK, TYPE_DESKTOP,
         TYPE_POPUP_MENU, TYPE_DROPDOWN_MENU, TYPE_TOOLTIP, TYPE_NOTIFICATION, TYPE_COMBO, TYPE_DND,
         NET_WM_STATE, STATE_ABOVE, STATE_BELOW, STATE_HIDDEN,
@@ -82,6 +84,7 @@ private:
     xcb_atom_t atom(Atom a) const { return atoms_[a]; }
 
     xcb_connection_t* c_;
+    FrameClients frames_;
     xcb_window_t root_ = 0;
     bool hasResourceExtension_ = false;
     std::array<xcb_atom_t, AtomCount> atoms_{};
