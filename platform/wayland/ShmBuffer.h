@@ -1,0 +1,55 @@
+#pragma once
+// One wl_shm buffer in memory of its own, ARGB8888, and what it currently
+// shows: a mask keeps two and paints into whichever the compositor released.
+
+#include "common/Log.h"
+#include "platform/wayland/PaintPicture.h"
+
+#include <cstdint>
+#include <memory>
+
+struct wl_buffer;
+struct wl_shm;
+
+namespace dimwell::wayland {
+
+class ShmBuffer {
+public:
+    /// Nothing, with one log line, when the memory or the buffer cannot be had.
+    static std::unique_ptr<ShmBuffer> create(wl_shm* shm, int width, int height, LogSink& log);
+    ~ShmBuffer();
+    ShmBuffer(const ShmBuffer&) = delete;
+    ShmBuffer& operator=(const ShmBuffer&) = delete;
+
+    wl_buffer* handle() const { return buffer_; }
+    std::uint32_t* pixels() const { return static_cast<std::uint32_t*>(data_); }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    int stride() const { return width_; }  ///< in pixels
+
+    /// Attached and not yet released by the compositor.
+    bool busy() const { return busy_; }
+    void setBusy() { busy_ = true; }
+
+    /// The picture the pixels hold; absent for fresh memory.
+    const Picture* picture() const { return hasPicture_ ? &picture_ : nullptr; }
+    void setPicture(Picture picture) {
+        picture_ = std::move(picture);
+        hasPicture_ = true;
+    }
+
+private:
+    struct Listeners;
+    ShmBuffer(void* data, std::size_t size, int width, int height);
+
+    void* data_;
+    std::size_t size_;
+    int width_;
+    int height_;
+    wl_buffer* buffer_ = nullptr;
+    bool busy_ = false;
+    Picture picture_;
+    bool hasPicture_ = false;
+};
+
+} // namespace dimwell::wayland

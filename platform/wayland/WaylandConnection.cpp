@@ -1,0 +1,240 @@
+#include "platform/wayland/WaylandConnection.h"
+
+#include "wlr-layer-shell-unstable-v1-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
+
+#include <wayland-client.h>
+
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace dimwell::wayland {
+
+namespace {
+
+// Versions whose events this client handles; a newer compositor offers more.
+constexpr std::uint32_t kCompositorVersion = 4;
+constexpr std::uint32_t kShmVersion = 1;
+constexpr std::uint32_t kSeatVersion = 5;
+constexpr std::uint32_t kOutputVersion = 3;
+constexpr std::uint32_t kLayerShellVersion = 4;
+constexpr std::uint32_t kXdgOutputVersion = 3;
+
+template <typename T>
+T* bind(wl_registry* registry, std::uint32_t name, const wl_interface* interface, std::uint32_t offered,
+        std::uint32_t wanted) {
+    return static_cast<T*>(wl_registry_bind(registry, name, interface, std::min(offered, wanted)));
+}
+
+} // namespace
+
+struct WaylandConnection::Listeners {
+    static void global(void* data, wl_registry*, uint32_t name, const char* interface, uint32_t version) {
+        static_cast<WaylandConnection*>(data)->global(name, interface, version);
+    }
+    static void globalRemove(void* data, wl_registry*, uint32_t name) {
+        static_cast<WaylandConnection*>(data)->globalRemove(name);
+    }
+    static constexpr wl_registry_listener registry{global, globalRemove};
+};
+
+std::unique_ptr<WaylandConnection> WaylandConnection::connect(LogSink& log, const char* name) {
+    Logger logger(log);
+    wl_display* display = wl_display_connect(name);
+    if (!display) {
+        logger("Wayland: cannot connect to the compositor (%s)", std::strerror(errno));
+        return nullptr;
+    }
+    std::unique_ptr<WaylandConnection> connection(new WaylandConnection(display, log));
+    // The first round trip lists the globals, the second the outputs' descriptions.
+    if (!connection->roundtrip() || !connection->roundtrip()) {
+        return nullptr;
+    }
+    const char* missing = !connection->compositor_ ? "wl_compositor"
+                          : !connection->shm_       ? "wl_shm"
+                          : !connection->layerShell_ ? "zwlr_layer_shell_v1"
+                          : !connection->xdgOutputs_ ? "zxdg_output_manager_v1"
+                                                     : nullptr;
+    if (missing) {
+        logger("Wayland: the compositor offers no %s; masks need it", missing);
+        return nullptr;
+    }
+    return connection;
+}
+
+WaylandConnection::WaylandConnection(wl_display* display, LogSink& log) : display_(display), log_(log) {
+    registry_ = wl_display_get_registry(display_);
+    wl_registry_add_listener(registry_, &Listeners::registry, this);
+}
+
+WaylandConnection::~WaylandConnection() {
+    if (reading_) {
+        wl_display_cancel_read(display_);
+    }
+    outputs_.clear();
+    if (layerShell_) {
+        zwlr_layer_shell_v1_destroy(layerShell_);
+    }
+    if (xdgOutputs_) {
+        zxdg_output_manager_v1_destroy(xdgOutputs_);
+    }
+    if (seat_) {
+        wl_seat_release(seat_);
+    }
+    if (shm_) {
+        wl_shm_destroy(shm_);
+    }
+    if (compositor_) {
+        wl_compositor_destroy(compositor_);
+    }
+    wl_registry_destroy(registry_);
+    wl_display_flush(display_);
+    wl_display_disconnect(display_);
+}
+
+void WaylandConnection::global(std::uint32_t name, const char* interface, std::uint32_t version) {
+    if (std::strcmp(interface, wl_compositor_interface.name) == 0) {
+        compositor_ = bind<wl_compositor>(registry_, name, &wl_compositor_interface, version, kCompositorVersion);
+    } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
+        shm_ = bind<wl_shm>(registry_, name, &wl_shm_interface, version, kShmVersion);
+    } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !seat_) {
+        seat_ = bind<wl_seat>(registry_, name, &wl_seat_interface, version, kSeatVersion);
+        seatName_ = name;
+    } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
+        layerShell_ = bind<zwlr_layer_shell_v1>(registry_, name, &zwlr_layer_shell_v1_interface, version,
+                                                kLayerShellVersion);
+    } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0) {
+        xdgOutputs_ = bind<zxdg_output_manager_v1>(registry_, name, &zxdg_output_manager_v1_interface, version,
+                                                   kXdgOutputVersion);
+        for (auto& output : outputs_) {
+            output->describeWith(xdgOutputs_);
+        }
+    } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
+        addOutput(name, std::min(version, kOutputVersion));
+    }
+}
+
+void WaylandConnection::addOutput(std::uint32_t name, std::uint32_t version) {
+    auto* handle = static_cast<wl_output*>(wl_registry_bind(registry_, name, &wl_output_interface, version));
+    auto output = std::make_unique<WaylandOutput>(handle, name, version);
+    output->setChanged([this, first = true](WaylandOutput& changed) mutable {
+        const OutputChange change = first ? OutputChange::Added : OutputChange::Changed;
+        first = false;
+        if (outputsChanged_) {
+            outputsChanged_(changed.globalName(), change);
+        }
+    });
+    output->describeWith(xdgOutputs_);
+    outputs_.push_back(std::move(output));
+}
+
+void WaylandConnection::globalRemove(std::uint32_t name) {
+    if (seat_ && name == seatName_) {
+        wl_seat_release(seat_);
+        seat_ = nullptr;
+        return;
+    }
+    const auto it = std::find_if(outputs_.begin(), outputs_.end(),
+                                 [name](const auto& output) { return output->globalName() == name; });
+    if (it == outputs_.end()) {
+        return;
+    }
+    const bool wasReady = (*it)->ready();
+    outputs_.erase(it);
+    if (wasReady && outputsChanged_) {
+        outputsChanged_(name, OutputChange::Removed);
+    }
+}
+
+std::vector<WaylandOutput*> WaylandConnection::outputs() const {
+    std::vector<WaylandOutput*> ready;
+    for (const auto& output : outputs_) {
+        if (output->ready()) {
+            ready.push_back(output.get());
+        }
+    }
+    return ready;
+}
+
+WaylandOutput* WaylandConnection::output(std::uint32_t globalName) const {
+    for (const auto& output : outputs_) {
+        if (output->globalName() == globalName && output->ready()) {
+            return output.get();
+        }
+    }
+    return nullptr;
+}
+
+int WaylandConnection::fd() const { return wl_display_get_fd(display_); }
+
+void WaylandConnection::prepareRead() {
+    if (reading_) {
+        return;
+    }
+    while (wl_display_prepare_read(display_) != 0) {
+        if (wl_display_dispatch_pending(display_) < 0) {
+            reportFailure();
+            return;
+        }
+    }
+    reading_ = true;
+    // A full socket is not an error: the rest goes out at the next round.
+    if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
+        reportFailure();
+    }
+}
+
+void WaylandConnection::readAndDispatch(bool readable) {
+    if (readable && !reading_) {
+        prepareRead();
+    }
+    if (reading_) {
+        reading_ = false;
+        if (readable) {
+            if (wl_display_read_events(display_) < 0) {
+                reportFailure();
+                return;
+            }
+        } else {
+            wl_display_cancel_read(display_);
+        }
+    }
+    if (wl_display_dispatch_pending(display_) < 0) {
+        reportFailure();
+    }
+}
+
+bool WaylandConnection::dispatch(int timeoutMs) {
+    prepareRead();
+    pollfd pfd{fd(), POLLIN, 0};
+    const int ready = poll(&pfd, 1, timeoutMs);
+    readAndDispatch(ready > 0 && (pfd.revents & POLLIN));
+    // Requests made by the handlers go out now, not at the next wait.
+    wl_display_flush(display_);
+    return !failed();
+}
+
+bool WaylandConnection::roundtrip() {
+    if (wl_display_roundtrip(display_) < 0) {
+        reportFailure();
+        return false;
+    }
+    return true;
+}
+
+bool WaylandConnection::failed() const { return wl_display_get_error(display_) != 0; }
+
+void WaylandConnection::reportFailure() const {
+    if (failureReported_) {
+        return;
+    }
+    failureReported_ = true;
+    const int error = wl_display_get_error(display_);
+    const Logger logger(log_);
+    logger("Wayland: the connection to the compositor failed (%s)", std::strerror(error != 0 ? error : errno));
+}
+
+} // namespace dimwell::wayland

@@ -1,0 +1,87 @@
+#pragma once
+// Dimwell's own connection to the Wayland compositor, separate from Qt's: the
+// globals the masks need and the outputs, kept up to date as monitors come and
+// go. The event loop drives it through fd() and the read steps below (see
+// QtEventPump for Qt's loop, dispatch() for a plain one).
+
+#include "common/Log.h"
+#include "platform/wayland/WaylandOutput.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct wl_display;
+struct wl_registry;
+struct wl_compositor;
+struct wl_shm;
+struct wl_seat;
+struct zwlr_layer_shell_v1;
+struct zxdg_output_manager_v1;
+
+namespace dimwell::wayland {
+
+enum class OutputChange { Added, Changed, Removed };
+
+class WaylandConnection {
+public:
+    using OutputsChanged = std::function<void(std::uint32_t globalName, OutputChange change)>;
+
+    /// Connects to WAYLAND_DISPLAY (or `name`) and waits for the globals and the
+    /// outputs' first description; nothing, with one log line, when that fails
+    /// or a global the masks cannot do without is missing.
+    static std::unique_ptr<WaylandConnection> connect(LogSink& log, const char* name = nullptr);
+    ~WaylandConnection();
+    WaylandConnection(const WaylandConnection&) = delete;
+    WaylandConnection& operator=(const WaylandConnection&) = delete;
+
+    wl_display* display() const { return display_; }
+    wl_compositor* compositor() const { return compositor_; }
+    wl_shm* shm() const { return shm_; }
+    zwlr_layer_shell_v1* layerShell() const { return layerShell_; }
+    wl_seat* seat() const { return seat_; }
+    LogSink& log() const { return log_; }
+
+    /// Outputs with a complete description, in the order they were announced.
+    std::vector<WaylandOutput*> outputs() const;
+    WaylandOutput* output(std::uint32_t globalName) const;
+    /// Called after an output was described for the first time, moved, rescaled or removed.
+    void setOutputsChanged(OutputsChanged callback) { outputsChanged_ = std::move(callback); }
+
+    // Event loop steps, in this order around each wait for the socket.
+    int fd() const;
+    /// Dispatches queued events until the queue is empty and announces the read; flushes requests.
+    void prepareRead();
+    /// After the socket became readable (or the wait ended): reads or cancels, then dispatches.
+    void readAndDispatch(bool readable);
+    /// One round of a loop without Qt: waits up to `timeoutMs` for events and dispatches them.
+    bool dispatch(int timeoutMs);
+    bool roundtrip();
+    /// The compositor closed the connection or reported a protocol error.
+    bool failed() const;
+
+private:
+    struct Listeners;
+    WaylandConnection(wl_display* display, LogSink& log);
+    void global(std::uint32_t name, const char* interface, std::uint32_t version);
+    void globalRemove(std::uint32_t name);
+    void addOutput(std::uint32_t name, std::uint32_t version);
+    void reportFailure() const;
+
+    wl_display* display_;
+    LogSink& log_;
+    wl_registry* registry_ = nullptr;
+    wl_compositor* compositor_ = nullptr;
+    wl_shm* shm_ = nullptr;
+    wl_seat* seat_ = nullptr;
+    std::uint32_t seatName_ = 0;
+    zwlr_layer_shell_v1* layerShell_ = nullptr;
+    zxdg_output_manager_v1* xdgOutputs_ = nullptr;
+    std::vector<std::unique_ptr<WaylandOutput>> outputs_;
+    OutputsChanged outputsChanged_;
+    bool reading_ = false;
+    mutable bool failureReported_ = false;
+};
+
+} // namespace dimwell::wayland
