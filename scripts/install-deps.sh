@@ -12,7 +12,7 @@ build=(cmake g++ make pkg-config
   libatspi2.0-dev libplist-dev libpng-dev
   libwayland-dev libwayland-bin wayland-protocols)
 desktop=(python3 xserver-xorg-core xserver-xorg-video-dummy xvfb x11-xserver-utils x11-utils
-  openbox picom xdotool imagemagick x11-apps xterm tint2
+  openbox fluxbox i3-wm picom xdotool imagemagick x11-apps xterm tint2
   at-spi2-core dbus dbus-x11 libglib2.0-bin x11-xkb-utils fonts-dejavu-core
   sway swaybg grim wtype python3-pil)
 tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)
