@@ -11,12 +11,14 @@ namespace dimwell::wayland {
 QtEventPump::QtEventPump(WaylandConnection& connection, QObject* parent)
     : QObject(parent), connection_(connection),
       notifier_(std::make_unique<QSocketNotifier>(connection.fd(), QSocketNotifier::Read)) {
-    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { connection_.readAndDispatch(true); });
-    QAbstractEventDispatcher* dispatcher = QThread::currentThread()->eventDispatcher();
-    // Before every wait: dispatch what is queued, announce the read, send what the handlers asked.
-    connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { connection_.prepareRead(); });
-    // After it: give the announced read back unless the socket notifier is about to take it.
-    connect(dispatcher, &QAbstractEventDispatcher::awake, this, [this] { connection_.readAndDispatch(false); });
+    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+        connection_.readAndDispatch();
+        // A closed connection stays readable; watching it further would only spin.
+        notifier_->setEnabled(!connection_.failed());
+    });
+    // Before every wait: nothing left queued, and what the handlers asked is sent.
+    connect(QThread::currentThread()->eventDispatcher(), &QAbstractEventDispatcher::aboutToBlock, this,
+            [this] { connection_.dispatchPending(); });
 }
 
 QtEventPump::~QtEventPump() = default;

@@ -1,7 +1,7 @@
 #pragma once
-// Runs Dimwell's Wayland connection on Qt's event loop: requests are flushed
-// and the read announced before Qt waits, events are read when the socket is
-// readable and dispatched on the main thread.
+// Runs Dimwell's Wayland connection on Qt's event loop, on the main thread:
+// queued events are dispatched and requests flushed before Qt waits, events are
+// read when the socket is readable.
 
 #include <QObject>
 

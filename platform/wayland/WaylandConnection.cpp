@@ -5,8 +5,6 @@
 
 #include <wayland-client.h>
 
-#include <poll.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -71,9 +69,6 @@ WaylandConnection::WaylandConnection(wl_display* display, LogSink& log) : displa
 }
 
 WaylandConnection::~WaylandConnection() {
-    if (reading_) {
-        wl_display_cancel_read(display_);
-    }
     outputs_.clear();
     if (layerShell_) {
         zwlr_layer_shell_v1_destroy(layerShell_);
@@ -170,51 +165,31 @@ WaylandOutput* WaylandConnection::output(std::uint32_t globalName) const {
 
 int WaylandConnection::fd() const { return wl_display_get_fd(display_); }
 
-void WaylandConnection::prepareRead() {
-    if (reading_) {
+void WaylandConnection::dispatchPending() {
+    if (wl_display_dispatch_pending(display_) < 0) {
+        reportFailure();
         return;
     }
-    while (wl_display_prepare_read(display_) != 0) {
-        if (wl_display_dispatch_pending(display_) < 0) {
-            reportFailure();
-            return;
-        }
-    }
-    reading_ = true;
     // A full socket is not an error: the rest goes out at the next round.
     if (wl_display_flush(display_) < 0 && errno != EAGAIN) {
         reportFailure();
     }
 }
 
-void WaylandConnection::readAndDispatch(bool readable) {
-    if (readable && !reading_) {
-        prepareRead();
-    }
-    if (reading_) {
-        reading_ = false;
-        if (readable) {
-            if (wl_display_read_events(display_) < 0) {
-                reportFailure();
-                return;
-            }
-        } else {
-            wl_display_cancel_read(display_);
+void WaylandConnection::readAndDispatch() {
+    // One thread reads here, and the read never blocks: the socket is readable.
+    // Handlers may run round trips of their own, so no read is held across a wait.
+    while (wl_display_prepare_read(display_) != 0) {
+        if (wl_display_dispatch_pending(display_) < 0) {
+            reportFailure();
+            return;
         }
     }
-    if (wl_display_dispatch_pending(display_) < 0) {
+    if (wl_display_read_events(display_) < 0) {
         reportFailure();
+        return;
     }
-}
-
-bool WaylandConnection::dispatch(int timeoutMs) {
-    prepareRead();
-    pollfd pfd{fd(), POLLIN, 0};
-    const int ready = poll(&pfd, 1, timeoutMs);
-    readAndDispatch(ready > 0 && (pfd.revents & POLLIN));
-    // Requests made by the handlers go out now, not at the next wait.
-    wl_display_flush(display_);
-    return !failed();
+    dispatchPending();
 }
 
 bool WaylandConnection::roundtrip() {

@@ -1,8 +1,8 @@
 #pragma once
 // Dimwell's own connection to the Wayland compositor, separate from Qt's: the
 // globals the masks need and the outputs, kept up to date as monitors come and
-// go. The event loop drives it through fd() and the read steps below (see
-// QtEventPump for Qt's loop, dispatch() for a plain one).
+// go. The event loop drives it through fd() and the two steps below (QtEventPump
+// does that on Qt's loop).
 
 #include "common/Log.h"
 #include "platform/wayland/WaylandOutput.h"
@@ -49,14 +49,12 @@ public:
     /// Called after an output was described for the first time, moved, rescaled or removed.
     void setOutputsChanged(OutputsChanged callback) { outputsChanged_ = std::move(callback); }
 
-    // Event loop steps, in this order around each wait for the socket.
+    // The event loop's part: watch fd() for reading.
     int fd() const;
-    /// Dispatches queued events until the queue is empty and announces the read; flushes requests.
-    void prepareRead();
-    /// After the socket became readable (or the wait ended): reads or cancels, then dispatches.
-    void readAndDispatch(bool readable);
-    /// One round of a loop without Qt: waits up to `timeoutMs` for events and dispatches them.
-    bool dispatch(int timeoutMs);
+    /// Before the loop waits: dispatches what is queued and sends what the handlers asked.
+    void dispatchPending();
+    /// When fd() is readable: reads the events without blocking and dispatches them.
+    void readAndDispatch();
     bool roundtrip();
     /// The compositor closed the connection or reported a protocol error.
     bool failed() const;
@@ -80,7 +78,6 @@ private:
     zxdg_output_manager_v1* xdgOutputs_ = nullptr;
     std::vector<std::unique_ptr<WaylandOutput>> outputs_;
     OutputsChanged outputsChanged_;
-    bool reading_ = false;
     mutable bool failureReported_ = false;
 };
 

@@ -1,5 +1,5 @@
-// Dimwell's Wayland masks under test: one mask per output, painted by the mask
-// view, with a hole given in layout coordinates (top-left origin). Prints
+// Dimwell's Wayland masks under test, on Qt's event loop: one mask per output,
+// painted by the mask view, with a hole given in layout coordinates (top-left origin). Prints
 // "masks N" each time all masks have shown their picture (again after outputs
 // come or go) and reads commands on standard input, answering "ok":
 //   clickout  masks take clicks outside the hole
@@ -9,11 +9,15 @@
 // first hole that reaches it.
 
 #include "mask/CustomView.h"
+#include "platform/wayland/QtEventPump.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandDisplays.h"
 #include "platform/wayland/WaylandWindowFactory.h"
 
-#include <poll.h>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -57,47 +61,59 @@ int main(int argc, char** argv) {
     for (int i = 2; i + 3 < argc; i += 4) {
         holes.push_back({std::atof(argv[i]), std::atof(argv[i + 1]), std::atof(argv[i + 2]), std::atof(argv[i + 3])});
     }
+    QCoreApplication app(argc, argv);
     StderrSink sink;
     auto connection = WaylandConnection::connect(sink);
     if (!connection) {
         return 1;
     }
+    QtEventPump pump(*connection);
     WaylandDisplays displays(*connection);
     WaylandWindowFactory factory(*connection, displays);
     std::vector<std::unique_ptr<Mask>> masks;
-    bool rebuild = true;
     bool takesClicks = false;
     bool selecting = false;
-    displays.setReconfigurationCallback([&](DisplayId, std::uint32_t) { rebuild = true; });
-
     std::size_t announced = 0;
-    while (!connection->failed()) {
-        if (rebuild) {
-            rebuild = false;
-            masks.clear();
-            announced = 0;
-            const double H = displays.mainScreenHeight();
-            for (const DisplayInfo& display : displays.activeDisplays()) {
-                const Rect frame = topLeftToCocoa(display.bounds, H);
-                auto mask = std::make_unique<Mask>(frame);
-                mask->view.setOverlayOpacity(opacity);
-                for (const Rect& hole : holes) {
-                    const Rect local = intersection(hole, display.bounds);
-                    if (!local.isEmpty()) {
-                        mask->view.setMyRect({local.x - display.bounds.x, display.bounds.maxY() - local.maxY(),
-                                              local.width, local.height});
-                        break;
-                    }
+
+    const auto rebuild = [&] {
+        masks.clear();
+        announced = 0;
+        const double H = displays.mainScreenHeight();
+        for (const DisplayInfo& display : displays.activeDisplays()) {
+            const Rect frame = topLeftToCocoa(display.bounds, H);
+            auto mask = std::make_unique<Mask>(frame);
+            mask->view.setOverlayOpacity(opacity);
+            for (const Rect& hole : holes) {
+                const Rect local = intersection(hole, display.bounds);
+                if (!local.isEmpty()) {
+                    mask->view.setMyRect(
+                        {local.x - display.bounds.x, display.bounds.maxY() - local.maxY(), local.width, local.height});
+                    break;
                 }
-                mask->surface = factory.createMask(frame, mask->painter);
-                if (!mask->surface) {
-                    return 1;
-                }
-                mask->surface->setIgnoresMouseEvents(!takesClicks);
-                mask->surface->setSelecting(selecting);
-                mask->surface->orderFront();
-                masks.push_back(std::move(mask));
             }
+            mask->surface = factory.createMask(frame, mask->painter);
+            if (!mask->surface) {
+                app.exit(1);
+                return;
+            }
+            mask->surface->setIgnoresMouseEvents(!takesClicks);
+            mask->surface->setSelecting(selecting);
+            mask->surface->orderFront();
+            masks.push_back(std::move(mask));
+        }
+    };
+    // Several outputs may change at once: one rebuild after the burst, as the controller does.
+    QTimer rebuildSoon;
+    rebuildSoon.setSingleShot(true);
+    QObject::connect(&rebuildSoon, &QTimer::timeout, rebuild);
+    displays.setReconfigurationCallback([&](DisplayId, std::uint32_t) { rebuildSoon.start(0); });
+    rebuild();
+
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (connection->failed()) {
+            app.exit(1);
+            return;
         }
         std::size_t shown = 0;
         for (const auto& mask : masks) {
@@ -107,16 +123,21 @@ int main(int argc, char** argv) {
             announced = shown;
             std::cout << "masks " << shown << std::endl;
         }
+    });
+    watch.start(20);
 
-        connection->prepareRead();
-        pollfd fds[2] = {{connection->fd(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-        const int ready = poll(fds, 2, 1000);
-        connection->readAndDispatch(ready > 0 && (fds[0].revents & POLLIN));
-        if (ready > 0 && (fds[1].revents & (POLLIN | POLLHUP))) {
-            std::string command;
-            if (!std::getline(std::cin, command)) {
-                break;
-            }
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    std::string pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char chunk[256];
+        const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got <= 0) {
+            app.quit();
+            return;
+        }
+        pending.append(chunk, static_cast<std::size_t>(got));
+        for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+            const std::string command = pending.substr(0, end);
             takesClicks = command == "clickout" || command == "select";
             selecting = command == "select";
             for (const auto& mask : masks) {
@@ -126,6 +147,6 @@ int main(int argc, char** argv) {
             connection->roundtrip();
             std::cout << "ok" << std::endl;
         }
-    }
-    return connection->failed() ? 1 : 0;
+    });
+    return app.exec();
 }
