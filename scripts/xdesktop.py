@@ -2,10 +2,11 @@
 """Real X desktops for tests and demos, standard library only.
 
 A `Desktop` is a private X server (Xorg with the dummy driver, so several RandR
-monitors, or Xvfb for a single one), the openbox window manager, the picom
-compositor, a private session bus and optionally the accessibility bus. Every
-process it starts is recorded by process id and stopped by that id when the
-desktop ends, also on exceptions and on SIGTERM/SIGHUP/SIGINT.
+monitors, or Xvfb for a single one), a window manager (openbox, or fluxbox or i3,
+whose frames are override-redirect windows), the picom compositor, a private
+session bus and optionally the accessibility bus. Every process it starts is
+recorded by process id and stopped by that id when the desktop ends, also on
+exceptions and on SIGTERM/SIGHUP/SIGINT.
 
     with Desktop(monitors=2) as d:
         term = d.xterm(title="notes")
@@ -13,7 +14,7 @@ desktop ends, also on exceptions and on SIGTERM/SIGHUP/SIGINT.
         d.screenshot("shot.png")
 
 As a program:
-    xdesktop.py run [--monitors SPEC] [--xvfb] [--no-wm] [--no-compositor] [--atspi] -- CMD...
+    xdesktop.py run [--monitors SPEC] [--xvfb] [--wm NAME | --no-wm] [--no-compositor] [--atspi] -- CMD...
         runs CMD on a fresh desktop (DISPLAY and the session bus set) and exits
         with its status.
     xdesktop.py demo [--binary PATH] [--out DIR] [--monitors SPEC]
@@ -53,6 +54,7 @@ TERM_TIMEOUT = 3.0
 KILL_TIMEOUT = 2.0
 DUMMY_DRIVER = "/usr/lib/xorg/modules/drivers/dummy_drv.so"
 ATSPI_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
+WINDOW_MANAGERS = ("openbox", "fluxbox", "i3")
 
 
 class DesktopError(RuntimeError):
@@ -231,7 +233,10 @@ class Desktop:
         self.layout = parse_monitors(monitors)
         if xvfb and len(self.layout) > 1:
             raise ValueError("Xvfb offers one monitor; leave xvfb off for several")
-        self.wm = wm
+        # True means the default window manager; False or None, none at all.
+        self.wm = "openbox" if wm is True else (wm or None)
+        if self.wm is not None and self.wm not in WINDOW_MANAGERS:
+            raise ValueError(f"unknown window manager {wm!r}: want one of {', '.join(WINDOW_MANAGERS)}")
         self.compositor = compositor
         self.atspi = atspi
         self.dbus = dbus or atspi
@@ -276,7 +281,7 @@ class Desktop:
             if self.dbus:
                 self._start_dbus()
             if self.wm:
-                self._start_openbox()
+                self._start_wm()
             if self.compositor:
                 self._start_picom()
             if self.atspi:
@@ -589,21 +594,49 @@ EndSection
         self.wait_for(ready, HELPER_TIMEOUT, "the session bus")
         self.bus_address = f"unix:path={socket_path}"
 
-    def _start_openbox(self):
-        binary = shutil.which("openbox")
+    def _wm_command(self, binary):
+        """The window manager's command line, with a minimal configuration of its own
+        written into the desktop directory (nothing read from the user's home)."""
+        if self.wm == "openbox":
+            return [binary, "--sm-disable"]
+        if self.wm == "fluxbox":
+            home = os.path.join(self.dir, "fluxbox")
+            os.makedirs(home, exist_ok=True)
+            for name in ("keys", "menu", "apps"):
+                open(os.path.join(home, name), "w").close()
+            rc = os.path.join(home, "init")
+            with open(rc, "w") as f:
+                # No toolbar or slit to cover the screen; windows go where they ask.
+                f.write(f"session.keyFile: {home}/keys\nsession.menuFile: {home}/menu\n"
+                        f"session.appsFile: {home}/apps\nsession.screen0.toolbar.visible: false\n"
+                        "session.screen0.slit.autoHide: true\nsession.screen0.workspaces: 1\n"
+                        "session.configVersion: 13\n")
+            return [binary, "-rc", rc]
+        conf = os.path.join(self.dir, "i3.conf")
+        with open(conf, "w") as f:
+            # Every window floating where it asks to be, no bar, no title-bar-less
+            # surprises: i3 as a user of floating windows has it.
+            f.write("# i3 config file (v4)\nfont pango:DejaVu Sans 8\nfor_window [all] floating enable\n"
+                    "focus_follows_mouse no\nfloating_maximum_size -1 x -1\n")
+        return [binary, "-c", conf]
+
+    def _start_wm(self):
+        binary = shutil.which(self.wm)
         if not binary:
-            raise DesktopError("openbox is not installed: run scripts/install-deps.sh run")
-        proc = self.spawn([binary, "--sm-disable"], name="openbox")
+            raise DesktopError(f"{self.wm} is not installed: run scripts/install-deps.sh run")
+        # HOME inside the desktop: window managers write their state there.
+        proc = self.spawn(self._wm_command(binary), name=self.wm, env=self.env({"HOME": self.dir}))
+        wm = self.wm
 
         def check():
             if proc.poll() is not None:
-                self._fail(f"openbox exited with status {proc.returncode}", self.log_path("openbox"))
+                self._fail(f"{wm} exited with status {proc.returncode}", self.log_path(wm))
 
         def announced():
             check()
             with xwire.Connection(self.display) as c:
                 return bool(c.get_cardinal(c.root, "_NET_SUPPORTING_WM_CHECK"))
-        self.wait_for(announced, HELPER_TIMEOUT, "openbox")
+        self.wait_for(announced, HELPER_TIMEOUT, wm)
         # openbox announces itself before it handles map requests, and drops the ones
         # that come in between: wait until it frames a window of our own (asking again
         # while it does not), so that the first client of a test is never left unmapped.
@@ -619,7 +652,7 @@ EndSection
                     c.map_window(probe)
                     asked[0] = time.monotonic()
                 return False
-            self.wait_for(framed, HELPER_TIMEOUT, "openbox managing windows", interval=0.01)
+            self.wait_for(framed, HELPER_TIMEOUT, f"{wm} managing windows", interval=0.01)
             c.destroy_window(probe)
 
     def _start_picom(self):
@@ -641,6 +674,21 @@ EndSection
                 return c.selection_owner("_NET_WM_CM_S0") != 0
         self.wait_for(ready, HELPER_TIMEOUT, "picom")
         time.sleep(0.1)  # its first full paint
+
+    def stop_compositor(self):
+        """Kill the compositor as a crash would, and wait until its selection is free."""
+        for name, popen in [p for p in self._procs if p[0] == "picom"]:
+            popen.kill()
+            popen.wait(timeout=TERM_TIMEOUT)
+            self._procs.remove((name, popen))
+
+        def gone():
+            with xwire.Connection(self.display) as c:
+                return c.selection_owner("_NET_WM_CM_S0") == 0
+        self.wait_for(gone, HELPER_TIMEOUT, "the compositor to go")
+
+    def start_compositor(self):
+        self._start_picom()
 
     def _start_atspi(self):
         if not os.path.exists(ATSPI_LAUNCHER):
@@ -881,14 +929,23 @@ EndSection
         return tuple(int(values[k]) for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
     def frame_rect(self, window):
-        """(x, y, width, height) of a window as the user sees it, the window manager's frame included."""
+        """(x, y, width, height) of a window as the user sees it, the window manager's frame
+        included: its _NET_FRAME_EXTENTS, else (i3 sets none) the root's child holding it."""
         x, y, w, h = self.window_rect(window)
         out = self.run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"], check=False)
         try:
             left, right, top, bottom = (int(v) for v in out.split("=", 1)[1].split(","))
         except (IndexError, ValueError):
-            left = right = top = bottom = 0
+            frame = self.top_level(window)
+            return self.window_rect(frame) if frame != window else (x, y, w, h)
         return x - left, y - top, w + left + right, h + top + bottom
+
+    def top_level(self, window):
+        """The root's child that holds window: its frame, or itself when unmanaged."""
+        with xwire.Connection(self.display) as c:
+            while (parent := c.parent(window)) not in (c.root, 0):
+                window = parent
+        return window
 
     def docked_icon(self, wm_class):
         """(x, y, width, height) of an icon-sized window of `wm_class` in a panel along
@@ -991,6 +1048,7 @@ def _desktop_args(parser, default_monitors="2"):
     parser.add_argument("--monitors", default=None,
                         help=f"count or layout like 1920x1080+0+0,1280x1024+1920+0 (default {default_monitors})")
     parser.add_argument("--xvfb", action="store_true", help="use Xvfb (one monitor) instead of Xorg")
+    parser.add_argument("--wm", choices=WINDOW_MANAGERS, default="openbox", help="window manager (default openbox)")
     parser.add_argument("--no-wm", action="store_true", help="no window manager")
     parser.add_argument("--no-compositor", action="store_true", help="no compositor")
     parser.add_argument("--atspi", action="store_true", help="also start the accessibility bus")
@@ -999,7 +1057,7 @@ def _desktop_args(parser, default_monitors="2"):
 
 def _desktop_from(args):
     monitors = args.monitors or ("1" if args.xvfb else "2")
-    return Desktop(monitors=monitors, wm=not args.no_wm, compositor=not args.no_compositor,
+    return Desktop(monitors=monitors, wm=None if args.no_wm else args.wm, compositor=not args.no_compositor,
                    atspi=args.atspi, xvfb=args.xvfb, keep_files=args.keep or None)
 
 
