@@ -15,6 +15,8 @@ exceptions and on SIGTERM/SIGHUP/SIGINT.
         d.swaymsg("create_output")
         shot = d.screenshot(output="HEADLESS-1")
         shot.pixel(10, 10)
+        with NestedSway(d) as nested:     # outputs that can be unplugged
+            nested.unplug("WL-2")
 
 As a program:
     waydesktop.py run [--outputs SPEC] [--timeout S] -- CMD...
@@ -368,6 +370,71 @@ class SwayDesktop:
         if path:
             image.save_png(path)
         return image
+
+
+class NestedSway(SwayDesktop):
+    """A sway running as a client of another, its outputs windows there. Closing
+    such a window (unplug()) takes the output away for real: the nested sway's
+    clients see the wl_output global go and their layer surfaces closed, which a
+    headless output cannot do. Shares the parent's user, folder and runtime dir."""
+
+    def __init__(self, parent, outputs=2):
+        super().__init__(outputs=",".join(["640x480"] * outputs), background=parent.background, user=parent.user)
+        self.parent = parent
+
+    def start(self):
+        if self._started:
+            return self
+        parent = self.parent
+        self.as_root, self.user, self.dir, self.runtime = parent.as_root, parent.user, parent.dir, parent.runtime
+        _live_desktops.add(self)
+        self._started = True
+        try:
+            sockets = set(glob.glob(os.path.join(self.runtime, "wayland-*[0-9]")))
+            ipcs = set(glob.glob(os.path.join(self.runtime, "sway-ipc.*.sock")))
+            self.config = os.path.join(self.dir, "config", f"nested-{len(sockets)}.conf")
+            with open(self.config, "w") as f:
+                f.write("output * bg #%02x%02x%02x solid_color\n" % self.background)
+            os.chmod(self.config, 0o644)
+            env = {"WLR_BACKENDS": "wayland", "WLR_WL_OUTPUTS": str(len(self.layout)), "WLR_RENDERER": "pixman",
+                   "WAYLAND_DISPLAY": parent.wayland_display}
+            log = self.log_path("nested-sway")
+            sway = self.spawn(["sway", "-c", self.config], name="nested-sway", extra_env=env)
+
+            def ready():
+                if sway.poll() is not None:
+                    raise DesktopError(f"the nested sway ended at start ({self._last_line(log)})")
+                new = set(glob.glob(os.path.join(self.runtime, "wayland-*[0-9]"))) - sockets
+                ipc = set(glob.glob(os.path.join(self.runtime, "sway-ipc.*.sock"))) - ipcs
+                if not new or not ipc:
+                    return False
+                self.wayland_display, self.swaysock = os.path.basename(min(new)), min(ipc)
+                try:
+                    return len([o for o in self.outputs() if o["active"]]) >= len(self.layout)
+                except DesktopError:
+                    return False
+
+            xdesktop.Desktop.wait_for(ready, START_TIMEOUT, "the nested sway")
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def stop(self, failed=False):
+        if not self._started:
+            return
+        blocked = xdesktop.Desktop._block_signals()
+        try:
+            while self._procs:
+                xdesktop.stop_process(self._procs.pop()[1])
+        finally:
+            self._started = False
+            _live_desktops.discard(self)
+            xdesktop.Desktop._restore_signals(blocked)
+
+    def unplug(self, output):
+        """Close the parent's window that shows `output` (WL-1, WL-2, ...)."""
+        self.parent.swaymsg(f'[title="wlroots - {output}"]', "kill")
 
 
 def _cmd_run(args):

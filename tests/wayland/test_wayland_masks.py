@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The Wayland masks on a real headless sway: veil and hole pixels at scale 1 and
 2, input regions (clicks in the hole reach the window below, clicks on the veil
-do not), and a mask for an output created while the masks are up. Exits 77
+do not), a mask for an output created while the masks are up, and none left for
+an output that went away. Exits 77
 (skipped) when sway cannot start on this machine."""
 import os
 import select
@@ -161,6 +162,20 @@ class WaylandMasks(unittest.TestCase):
         name = self.desktop.create_output("800x600", (0, 768))
         self.mask_lines.expect("masks 3")
         self.expect_pixels(name, [(400, 300, dimmed(GRAY), "veil")])
+
+    def test_5_an_unplugged_output_loses_its_mask(self):
+        # Headless outputs cannot be unplugged; the outputs of a nested sway can.
+        with waydesktop.NestedSway(self.desktop, outputs=2) as nested:
+            masks = nested.spawn([os.path.join(BIN, "dimwell_wayland_masks"), str(OPACITY), "10", "10", "100", "100"],
+                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE, name="nested-masks")
+            lines = Lines(masks)
+            lines.expect("masks 2")
+            nested.unplug("WL-2")
+            lines.expect("masks 1")
+            masks.stdin.write(b"clickout\n")
+            masks.stdin.flush()
+            lines.expect("ok")
+            self.assertIsNone(masks.poll(), "the masks live on after an output went away")
 
 
 def main():
