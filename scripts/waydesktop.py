@@ -288,6 +288,7 @@ class SwayDesktop:
         if stdout is None or stderr is None:
             log = open(self.log_path(name), "ab")
         try:
+            popen_args.setdefault("cwd", self.dir)  # the caller's folder may be closed to the user
             popen = subprocess.Popen(full, env=env, stdin=stdin, stdout=log if stdout is None else stdout,
                                      stderr=log if stderr is None else stderr, start_new_session=new_session,
                                      preexec_fn=xdesktop._die_with_parent, **popen_args)
@@ -299,6 +300,15 @@ class SwayDesktop:
         self._procs.append((name, popen))
         return popen
 
+    def install(self, program):
+        """A copy of `program` that the desktop's user may run, in the desktop's folder:
+        a build tree under a private home is out of that user's reach."""
+        target = os.path.join(self.dir, "bin", os.path.basename(program))
+        os.makedirs(os.path.dirname(target), mode=0o755, exist_ok=True)
+        shutil.copy2(program, target)
+        os.chmod(target, 0o755)
+        return target
+
     def terminate(self, popen):
         """Stop one client started with spawn() (and what it started), by process id."""
         survivors = xdesktop.stop_process(popen)
@@ -309,7 +319,7 @@ class SwayDesktop:
         """Run a short client command and return its standard output."""
         full, env = self.command(cmd)
         try:
-            done = subprocess.run(full, env=env, capture_output=True, text=True, timeout=timeout)
+            done = subprocess.run(full, env=env, capture_output=True, text=True, timeout=timeout, cwd=self.dir)
         except subprocess.TimeoutExpired:
             raise DesktopError(f"{' '.join(cmd)} did not finish within {timeout:g} s") from None
         except OSError as e:

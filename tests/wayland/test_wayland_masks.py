@@ -74,11 +74,13 @@ class WaylandMasks(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         d = cls.desktop
-        cls.probe = d.spawn([os.path.join(BIN, "dimwell_wayland_probe"), *map(str, PROBE_RECT)],
+        cls.bin = {name: d.install(os.path.join(BIN, name))
+                   for name in ("dimwell_wayland_masks", "dimwell_wayland_pointer", "dimwell_wayland_probe")}
+        cls.probe = d.spawn([cls.bin["dimwell_wayland_probe"], *map(str, PROBE_RECT)],
                             stdout=subprocess.PIPE, name="probe")
         cls.clicks = Lines(cls.probe)
         cls.clicks.expect("ready")
-        cls.masks = d.spawn([os.path.join(BIN, "dimwell_wayland_masks"), str(OPACITY), *map(str, HOLE_A + HOLE_B)],
+        cls.masks = d.spawn([cls.bin["dimwell_wayland_masks"], str(OPACITY), *map(str, HOLE_A + HOLE_B)],
                             stdin=subprocess.PIPE, stdout=subprocess.PIPE, name="masks")
         cls.mask_lines = Lines(cls.masks)
         cls.mask_lines.expect("masks 2")
@@ -120,7 +122,7 @@ class WaylandMasks(unittest.TestCase):
                            + [(900, 700, dimmed(GRAY), "veil")])
 
     def test_2_clicks_pass_through_the_hole_only(self):
-        pointer = self.desktop.spawn([os.path.join(BIN, "dimwell_wayland_pointer"),
+        pointer = self.desktop.spawn([self.bin["dimwell_wayland_pointer"],
                                       *map(str, self.desktop.layout_size())],
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE, name="pointer")
         answers = Lines(pointer)
@@ -166,7 +168,7 @@ class WaylandMasks(unittest.TestCase):
     def test_5_an_unplugged_output_loses_its_mask(self):
         # Headless outputs cannot be unplugged; the outputs of a nested sway can.
         with waydesktop.NestedSway(self.desktop, outputs=2) as nested:
-            masks = nested.spawn([os.path.join(BIN, "dimwell_wayland_masks"), str(OPACITY), "10", "10", "100", "100"],
+            masks = nested.spawn([self.bin["dimwell_wayland_masks"], str(OPACITY), "10", "10", "100", "100"],
                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE, name="nested-masks")
             lines = Lines(masks)
             lines.expect("masks 2")
