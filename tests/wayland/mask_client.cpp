@@ -5,6 +5,7 @@
 //   clickout  masks take clicks outside the hole
 //   ignore    masks let every click through
 //   select    masks take every click and the keyboard
+//   move DX DY every hole moves by DX, DY (layout points) at the next frame
 // Arguments: OPACITY, then X Y WIDTH HEIGHT of each hole; an output shows the
 // first hole that reaches it.
 
@@ -138,11 +139,24 @@ int main(int argc, char** argv) {
         pending.append(chunk, static_cast<std::size_t>(got));
         for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
             const std::string command = pending.substr(0, end);
-            takesClicks = command == "clickout" || command == "select";
-            selecting = command == "select";
-            for (const auto& mask : masks) {
-                mask->surface->setIgnoresMouseEvents(!takesClicks);
-                mask->surface->setSelecting(selecting);
+            double dx = 0.0;
+            double dy = 0.0;
+            if (std::sscanf(command.c_str(), "move %lf %lf", &dx, &dy) == 2) {
+                // Layout space is y-down, the views' y-up; a redraw at the next frame, as a drag asks for.
+                for (const auto& mask : masks) {
+                    const Rect r = mask->view.myRect();
+                    if (!r.isZero()) {
+                        mask->view.setMyRect({r.x + dx, r.y - dy, r.width, r.height});
+                        mask->surface->setNeedsDisplay();
+                    }
+                }
+            } else {
+                takesClicks = command == "clickout" || command == "select";
+                selecting = command == "select";
+                for (const auto& mask : masks) {
+                    mask->surface->setIgnoresMouseEvents(!takesClicks);
+                    mask->surface->setSelecting(selecting);
+                }
             }
             connection->roundtrip();
             std::cout << "ok" << std::endl;

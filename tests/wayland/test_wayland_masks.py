@@ -148,6 +148,8 @@ class WaylandMasks(unittest.TestCase):
         finally:
             self.command("ignore")
             self.desktop.terminate(pointer)
+            pointer.stdin.close()
+            pointer.stdout.close()
 
     def test_3_scale_two_keeps_the_hole_exact(self):
         self.desktop.swaymsg("output", "HEADLESS-2", "scale", "2")
@@ -178,6 +180,17 @@ class WaylandMasks(unittest.TestCase):
             masks.stdin.flush()
             lines.expect("ok")
             self.assertIsNone(masks.poll(), "the masks live on after an output went away")
+            masks.stdin.close()
+
+    def test_6_a_moved_hole_repaints_where_it_was(self):
+        # Two moves: the second redraw reuses the first buffer, which still shows the first hole.
+        for _ in range(2):
+            self.command("move 50 40")
+            self.mask_lines.pending(0.2)
+        x, y, w, h = HOLE_A[0] + 100, HOLE_A[1] + 80, HOLE_A[2], HOLE_A[3]
+        self.expect_pixels("HEADLESS-1", self.edges(x, y, w, h, GRAY, dimmed(GRAY))[3:]
+                           + [(x, y, PROBE, "hole top-left"), (x - 1, y, dimmed(PROBE), "left of the hole"),
+                              (200, 150, dimmed(PROBE), "where the hole was")])
 
 
 def main():
