@@ -17,8 +17,12 @@ QtEventPump::QtEventPump(WaylandConnection& connection, QObject* parent)
         notifier_->setEnabled(!connection_.failed());
     });
     // Before every wait: nothing left queued, and what the handlers asked is sent.
-    connect(QThread::currentThread()->eventDispatcher(), &QAbstractEventDispatcher::aboutToBlock, this,
-            [this] { connection_.dispatchPending(); });
+    // The thread's dispatcher exists once the application object does.
+    if (QAbstractEventDispatcher* dispatcher = QThread::currentThread()->eventDispatcher()) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { connection_.dispatchPending(); });
+    } else {
+        Logger(connection_.log()).line("Wayland: the event pump was made before the application object; masks would show late");
+    }
 }
 
 QtEventPump::~QtEventPump() = default;
