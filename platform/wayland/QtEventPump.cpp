@@ -21,7 +21,8 @@ QtEventPump::QtEventPump(WaylandConnection& connection, QObject* parent)
     if (QAbstractEventDispatcher* dispatcher = QThread::currentThread()->eventDispatcher()) {
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { connection_.dispatchPending(); });
     } else {
-        Logger(connection_.log()).line("Wayland: the event pump was made before the application object; masks would show late");
+        Logger(connection_.log())
+            .line("Wayland: the event pump was made before the application object; masks would show late");
     }
 }
 
