@@ -7,7 +7,9 @@ namespace dimwell::wayland {
 
 namespace {
 
-std::uint32_t channel(double value) { return static_cast<std::uint32_t>(std::lround(std::clamp(value, 0.0, 1.0) * 255.0)); }
+std::uint32_t channel(double value) {
+    return static_cast<std::uint32_t>(std::lround(std::clamp(value, 0.0, 1.0) * 255.0));
+}
 
 /// Premultiplied, as wl_shm's ARGB8888 wants it.
 std::uint32_t premultiplied(const Color& c) {

@@ -35,7 +35,9 @@ using namespace dimwell::wayland;
 
 class StderrSink : public LogSink {
 public:
-    void write(std::string_view line) override { std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data()); }
+    void write(std::string_view line) override {
+        std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+    }
 };
 
 struct Mask {

@@ -141,7 +141,8 @@ class WaylandMasks(unittest.TestCase):
             self.assertEqual(self.clicks.pending(), ["click 100 100"], "click-out: only the hole lets clicks through")
             self.command("ignore")
             click(120, 200)
-            self.assertEqual(self.clicks.pending(), ["click 20 100"], "a mask that ignores the mouse lets clicks through")
+            self.assertEqual(self.clicks.pending(), ["click 20 100"],
+                             "a mask that ignores the mouse lets clicks through")
             self.command("select")
             click(200, 200)
             self.assertEqual(self.clicks.pending(), [], "a selecting mask takes every click")
