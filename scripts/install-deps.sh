@@ -15,7 +15,8 @@ desktop=(python3 xserver-xorg-core xserver-xorg-video-dummy xvfb x11-xserver-uti
   openbox fluxbox i3-wm picom xdotool imagemagick x11-apps xterm tint2
   at-spi2-core dbus dbus-x11 libglib2.0-bin x11-xkb-utils fonts-dejavu-core
   sway swaybg grim wtype python3-pil)
-tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)
+tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  dpkg-dev fakeroot lintian desktop-file-utils appstream)
 
 want=("${build[@]}")
 case "${1:-all}" in

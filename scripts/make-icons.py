@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws Dimwell's pictures: the two status-area images and the launcher icon.
+"""Draws Dimwell's pictures: the two status-area images and the launcher icon
+(scalable, and at each size of icons/).
 
     make-icons.py [RESOURCES_DIR]
 
@@ -113,6 +114,16 @@ def app_icon():
     ]
 
 
+# The launcher icon at the sizes desktops ask the hicolor theme for.
+ICON_SIZES = (16, 22, 24, 32, 64, 128, 256)   # 48 is dimwell.png
+
+
+def scaled(layers, size):
+    """The 48-px drawing at another size."""
+    k = SIZE / size
+    return [((lambda shape: lambda x, y: shape(x * k, y * k))(shape), colour) for shape, colour in layers]
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                                              "..", "resources")
@@ -121,6 +132,9 @@ def main():
     write_png(os.path.join(out, "dimwell.png"), render(app_icon()))
     with open(os.path.join(out, "dimwell.svg"), "w") as f:
         f.write(APP_SVG)
+    os.makedirs(os.path.join(out, "icons"), exist_ok=True)
+    for size in ICON_SIZES:
+        write_png(os.path.join(out, "icons", f"{size}x{size}.png"), render(scaled(app_icon(), size), size))
 
 
 if __name__ == "__main__":

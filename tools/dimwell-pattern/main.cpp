@@ -19,6 +19,22 @@
 namespace {
 
 constexpr const char* kUsage = "usage: dimwell-pattern PICTURE X Y";
+constexpr const char* kHelp =
+    "usage: dimwell-pattern PICTURE X Y\n"
+    "\n"
+    "Finds the panel around a point of a saved window picture, as Dimwell's\n"
+    "pattern mode does, and prints it as \"x y width height\".\n"
+    "\n"
+    "  PICTURE  a picture of the window (PNG, PGM and the other formats Qt reads;\n"
+    "           colour is turned to gray as window captures are)\n"
+    "  X Y      the point, in pixels from the picture's bottom-left corner\n"
+    "           (decimals allowed)\n"
+    "\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n"
+    "\n"
+    "The region is printed in the same coordinates as the point. Exit status: 0 found,\n"
+    "1 the picture cannot be read, 2 wrong arguments.\n";
 
 class Silent final : public dimwell::LogSink {
 public:
@@ -46,6 +62,14 @@ int fail(int status, const std::string& message) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--help") {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::printf("dimwell-pattern %s\n", DIMWELL_VERSION);
+        return 0;
+    }
     if (argc != 4) {
         std::fprintf(stderr, "%s\n", kUsage);
         return 2;
