@@ -71,6 +71,10 @@ void AppDelegate::setMenuKeyEquivalentsFromPreferences() {
         if (!record) {
             continue;
         }
+        if (!record->hasKey) {   // a damaged key code names no key: no equivalent at all
+            statusMenu_.setKeyEquivalent(*item, "", 0);
+            continue;
+        }
         statusMenu_.setKeyEquivalent(*item, record->character.value_or(""), record->menuModifierMask());
     }
 }

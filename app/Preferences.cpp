@@ -4,7 +4,9 @@
 #include "platform/ports/Bundle.h"
 #include "platform/ports/Defaults.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace dimwell {
 
@@ -30,7 +32,13 @@ float floatForKey(const Defaults& defaults, const std::string& key) {
     if (!v) {
         return 0.0f;
     }
-    return static_cast<float>(v->asDouble().value_or(0.0));
+    const double d = v->asDouble().value_or(0.0);
+    // Beyond the float range the conversion is undefined: say infinite instead.
+    if (!(std::fabs(d) <= static_cast<double>(std::numeric_limits<float>::max()))) {
+        constexpr float inf = std::numeric_limits<float>::infinity();
+        return std::isnan(d) ? std::numeric_limits<float>::quiet_NaN() : (d > 0.0 ? inf : -inf);
+    }
+    return static_cast<float>(d);
 }
 
 bool boolForKey(const Defaults& defaults, const std::string& key) {
@@ -59,6 +67,24 @@ void setFloat(Defaults& defaults, const std::string& key, float value) {
 }
 
 void setBool(Defaults& defaults, const std::string& key, bool value) { defaults.setObject(key, Value::boolean(value)); }
+
+bool isDrawableOpacity(double value) { return std::isfinite(value) && value >= 0.0 && value <= 1.0; }
+
+float bandedOpacity(double value) {
+    if (std::isnan(value)) {
+        return kSeededOpacity;
+    }
+    if (value > static_cast<double>(kHighestOpacity)) {
+        return kHighestOpacity;
+    }
+    const float v = static_cast<float>(value);
+    return static_cast<double>(v) < 0.2 ? kLowestOpacity : v;
+}
+
+float steppedOpacity(const Defaults& defaults, double delta) {
+    const double stored = static_cast<double>(floatForKey(defaults, prefkey::opacity));
+    return bandedOpacity((isDrawableOpacity(stored) ? stored : static_cast<double>(kSeededOpacity)) + delta);
+}
 
 std::uint32_t HotkeyRecord::hotkeyModifiers() const {
     return (command ? 256u : 0u) + (shift ? 512u : 0u) + (option ? 2048u : 0u) + (control ? 4096u : 0u);
@@ -93,9 +119,10 @@ HotkeyRecord HotkeyRecord::fromValue(const Value* value) {
     r.shift = flag("shift");
     r.command = flag("command");
     if (const Value* k = lookup(*value, "keycode")) {
-        const std::int64_t code = k->asInteger().value_or(0);
-        // Key codes are small; anything else is damage and reads as no key.
-        r.keycode = (code >= 0 && code <= 0xFFFF) ? static_cast<std::uint32_t>(code) : 0;
+        // Taken by its integer value; NaN fails both comparisons.
+        const double number = k->asDouble().value_or(-1.0);
+        r.hasKey = number >= 0.0 && number < static_cast<double>(kHighestKeyCode + 1);
+        r.keycode = r.hasKey ? static_cast<std::uint32_t>(number) : 0;
     }
     if (const Value* c = lookup(*value, "character"); c && c->asString()) {
         r.character = *c->asString();
@@ -163,7 +190,20 @@ bool isShortcutActive(const Defaults& defaults, const std::string& modeName) {
         }
     }
     const auto record = userHotkey(defaults, modeName);
-    return on && record && record->hasModifier();
+    return on && record && record->isUsable();
+}
+
+std::vector<std::string> modesWithoutUsableShortcut(const Defaults& defaults) {
+    const std::vector<HotkeySettingsEntry> rows = hotkeySettings(defaults);
+    std::vector<std::string> modes;
+    for (const std::string& m : modeNames()) {
+        const bool on = std::any_of(rows.begin(), rows.end(), [&](const auto& e) { return e.mode == m && e.enabled; });
+        const auto record = userHotkey(defaults, m);
+        if (on && !(record && record->isUsable())) {
+            modes.push_back(m);
+        }
+    }
+    return modes;
 }
 
 namespace {
@@ -183,17 +223,67 @@ bool presentAs(const Defaults& defaults, const std::string& key, Value::Kind kin
     return true;
 }
 
+enum class StoredOpacity { NeverSet, Usable, Damaged };
+
+/// Only a key that was never set (or the 0.0 an unset float reads as) is a
+/// first run; a value that is there but unusable is damage to one setting.
+StoredOpacity classifyOpacity(const Defaults& defaults, std::string& why) {
+    const auto v = defaults.object(prefkey::opacity);
+    if (!v) {
+        why = "it holds a value of a type that cannot be read";
+        return defaults.holdsUnreadableValue(prefkey::opacity) ? StoredOpacity::Damaged : StoredOpacity::NeverSet;
+    }
+    if (!v->asDouble()) {
+        why = "it is not a number";
+        return StoredOpacity::Damaged;
+    }
+    // Judged as the float every reader takes it as.
+    const double asFloat = static_cast<double>(floatForKey(defaults, prefkey::opacity));
+    if (asFloat == 0.0) {
+        return StoredOpacity::NeverSet;
+    }
+    if (!isDrawableOpacity(asFloat)) {
+        why = formatString("%g is not between 0 and 1", asFloat);
+        return StoredOpacity::Damaged;
+    }
+    return StoredOpacity::Usable;
+}
+
+/// One line per record whose key code names no key: it stays off until re-recorded.
+void logDamagedKeyCodes(const Defaults& defaults, const Logger& log) {
+    const auto hotkeys = dictionaryForKey(defaults, prefkey::userHotkeys);
+    if (!hotkeys) {
+        return;
+    }
+    for (const auto& [modeName, value] : *hotkeys) {
+        if (!HotkeyRecord::fromValue(&value).hasKey) {
+            log("preference \"%s\": the shortcut of \"%s\" has a damaged key code; it stays off until recorded again",
+                prefkey::userHotkeys, modeName.c_str());
+        }
+    }
+}
+
 } // namespace
 
 bool loadDefaults(Defaults& defaults, const Bundle& bundle, const Logger* log) {
     bool firstRun = false;
-    const float opacity = floatForKey(defaults, prefkey::opacity);
-    if (opacity == 0.0f) {
+    std::string why;
+    switch (classifyOpacity(defaults, why)) {
+    case StoredOpacity::NeverSet:
         firstRun = true;
-        setFloat(defaults, prefkey::opacity, 0.8f);
+        setFloat(defaults, prefkey::opacity, kSeededOpacity);
         setBool(defaults, prefkey::bringToFront, true);
         setBool(defaults, prefkey::clickOut, true);
         setBool(defaults, prefkey::currentOnly, false);
+        break;
+    case StoredOpacity::Damaged:
+        if (log) {
+            (*log)("preference \"%s\" is damaged (%s); seeding it again with %.1f", prefkey::opacity, why.c_str(),
+                   static_cast<double>(kSeededOpacity));
+        }
+        setFloat(defaults, prefkey::opacity, kSeededOpacity);
+        break;
+    case StoredOpacity::Usable: break;
     }
     if (!presentAs(defaults, prefkey::userHotkeys, Value::Kind::Map, log)) {
         if (const auto plist = bundle.propertyList("hotkeys")) {
@@ -208,6 +298,9 @@ bool loadDefaults(Defaults& defaults, const Bundle& bundle, const Logger* log) {
                 defaults.setObject(prefkey::hotkeySettings, *rows);
             }
         }
+    }
+    if (log) {
+        logDamagedKeyCodes(defaults, *log);
     }
     if (!defaults.synchronize() && log) {
         (*log)("could not write the preferences to disk");

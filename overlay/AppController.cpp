@@ -157,20 +157,12 @@ void AppController::closeOverlay() {
 }
 
 void AppController::increaseOpacity() {
-    float v = static_cast<float>(static_cast<double>(floatForKey(prefs_, prefkey::opacity)) + 0.1);
-    if (v > 1.0f) {
-        v = 1.0f;
-    }
-    setFloat(prefs_, prefkey::opacity, v);
+    setFloat(prefs_, prefkey::opacity, steppedOpacity(prefs_, 0.1));
     updateOpacity();
 }
 
 void AppController::decreaseOpacity() {
-    float v = static_cast<float>(static_cast<double>(floatForKey(prefs_, prefkey::opacity)) - 0.1);
-    if (static_cast<double>(v) < 0.2) {
-        v = 0.2f;
-    }
-    setFloat(prefs_, prefkey::opacity, v);
+    setFloat(prefs_, prefkey::opacity, steppedOpacity(prefs_, -0.1));
     updateOpacity();
 }
 

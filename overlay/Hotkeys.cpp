@@ -20,6 +20,14 @@ void AppController::startHotkeys() {
     for (std::uint32_t id = 1; id <= 8; ++id) {
         startHotkey(*slots[id - 1], modes[id - 1], id, signatureFor(id));
     }
+    // Switched on, yet nothing to register: without a tray to show it, say so once here.
+    std::string unusable;
+    for (const std::string& m : modesWithoutUsableShortcut(prefs_)) {
+        unusable += (unusable.empty() ? "" : ", ") + m;
+    }
+    if (!unusable.empty()) {
+        log_("no usable shortcut (a modifier and a key) for: %s", unusable.c_str());
+    }
 }
 
 void AppController::startHotkey(std::optional<HotKeyHandle>& slot, const std::string& modeName, std::uint32_t hotKeyId,

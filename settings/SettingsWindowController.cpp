@@ -120,7 +120,12 @@ void SettingsWindowController::fillRows() {
         window_.label(i).setStringValue(entry.name);
         window_.check(i).setState(entry.enabled ? 1 : 0);
 
-        const HotkeyRecord record = userHotkey(context_.defaults, entry.mode).value_or(HotkeyRecord{});
+        HotkeyRecord record = userHotkey(context_.defaults, entry.mode).value_or(HotkeyRecord{});
+        if (!record.hasKey) {
+            // A damaged key code is no shortcut: shown, and saved back, as none
+            // rather than as its modifiers with key code 0.
+            record = HotkeyRecord{};
+        }
         NSMyTextField& recorder = *textfields_[static_cast<std::size_t>(i)];
         // Only set flags are written: a fresh recorder starts with all of them off.
         if (record.control) recorder.setCurrentControl(true);
@@ -246,7 +251,9 @@ void SettingsWindowController::handleSlider() {
     if (activeTextView_) {
         resetFirstResponder();
     }
-    setFloat(context_.defaults, prefkey::opacity, window_.opacitySlider().floatValue());
+    // The slider's own range is the band; a slider that reports otherwise still
+    // never stores a veil that cannot be drawn.
+    setFloat(context_.defaults, prefkey::opacity, bandedOpacity(static_cast<double>(window_.opacitySlider().floatValue())));
     if (mydelegate_) {
         mydelegate_->updateOpacity();
     }

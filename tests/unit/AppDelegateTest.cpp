@@ -90,6 +90,13 @@ TEST_F(Shell, TheFourMenuModesTakeTheirShortcutsFromTheStoredRecords) {
     EXPECT_EQ(item(MenuItemRole::DecreaseOpacity).modifierMask, 0x1E0000u);
 }
 
+TEST_F(Shell, ADamagedKeyCodeGivesItsMenuItemNoShortcut) {
+    storeHotkeys(Value::dictionary({{"selectMode", record(Control | Shift, -1, "Z")}}), hotkeyArray());
+    app.awakeFromNib();
+    EXPECT_EQ(item(MenuItemRole::StartSelection).keyEquivalent, "");
+    EXPECT_EQ(item(MenuItemRole::StartSelection).modifierMask, 0u);
+}
+
 TEST_F(Shell, OtherModesAndRowsWithoutARecordNeverTouchTheMenu) {
     storeHotkeys(Value::dictionary({
                      {"patternMode", record(Control, kVK_C, "C")},

@@ -55,11 +55,22 @@ TEST_F(Hotkeys, DisabledEntryRegistersNothingForItsIdOnly) {
     EXPECT_FALSE(desk.hotkeys.press(1));
 }
 
-TEST_F(Hotkeys, RecordWithoutModifierIsNeverRegistered) {
+// Records that cannot make a shortcut are never registered, and one line at
+// registration names every switched-on action left without one.
+TEST_F(Hotkeys, UnusableRecordsAreNeverRegisteredAndNamedOnce) {
     setRecord("closeOverlay", record(None, kVK_A, "A"));
+    setRecord("windowMode", record(Control, -1, "X"));
+    setRecord("viewMode", record(Control, 300, "V"));
+    setRecord("patternMode", record(Control, 8, "C"));
+    setEnabled("patternMode", false);   // switched off by the user: not worth a word
     c().startHotkeys();
-    EXPECT_FALSE(desk.hotkeys.registrationFor(2).has_value());
-    EXPECT_EQ(desk.hotkeys.attempts().size(), 7u);
+    EXPECT_EQ(liveIds(), (std::vector<std::uint32_t>{1, 6, 7, 8}));
+    EXPECT_EQ(desk.hotkeys.attempts().size(), 4u);
+    const auto said = desk.log.startingWith("no usable shortcut");
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_NE(said[0].find("closeOverlay, windowMode, viewMode"), std::string::npos) << said[0];
+    desk.hotkeys.press(1);
+    EXPECT_EQ(desk.log.startingWith("no usable shortcut").size(), 1u) << "not repeated per press";
 }
 
 TEST_F(Hotkeys, EachFlagAddsItsModifierValue) {

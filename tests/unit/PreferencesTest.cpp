@@ -42,39 +42,48 @@ TEST_F(Seeding, EmptyStoreIsAFirstRunWithEveryValueSeeded) {
     EXPECT_EQ(prefs.synchronizeCount(), 1);
 }
 
+enum class Outcome { Kept, Reseeded, FirstRun };
+
 struct StoredOpacity {
     const char* name;
     Value stored;
-    bool firstRun;
+    Outcome outcome;
 };
 
 struct OpacityRows : Seeding, ::testing::WithParamInterface<StoredOpacity> {};
 
-TEST_P(OpacityRows, OnlyAnExactZeroIsAFirstRun) {
+// Only a key never set (or the 0.0 it reads as) is a first run. A value that is
+// there but cannot be drawn is damage to the opacity alone: 0.8 again, one log
+// line, the switches kept and no tutorial.
+TEST_P(OpacityRows, OnlyAnExactZeroIsAFirstRunAndDamageReseedsTheOpacityAlone) {
     prefs.preset(prefkey::opacity, GetParam().stored);
     prefs.preset(prefkey::bringToFront, Value::boolean(false));
-    EXPECT_EQ(seed(), GetParam().firstRun);
-    if (!GetParam().firstRun) {
-        EXPECT_FALSE(wrote(prefkey::opacity));
-        EXPECT_FALSE(wrote(prefkey::bringToFront));
-        const double stored = GetParam().stored.asDouble().value_or(0.0);
-        const double now = prefs.object(prefkey::opacity)->asDouble().value_or(0.0);
-        EXPECT_TRUE(now == stored || (std::isnan(now) && std::isnan(stored)));
-    } else {   // a first run overwrites the switches
+    const Outcome outcome = GetParam().outcome;
+    EXPECT_EQ(seed(), outcome == Outcome::FirstRun);
+    EXPECT_EQ(boolForKey(prefs, prefkey::bringToFront), outcome == Outcome::FirstRun);
+    EXPECT_EQ(wrote(prefkey::opacity), outcome != Outcome::Kept);
+    EXPECT_EQ(logMentions("\"opacity\""), outcome == Outcome::Reseeded);
+    if (outcome == Outcome::Kept) {
+        EXPECT_EQ(*prefs.object(prefkey::opacity), GetParam().stored);
+    } else {
         EXPECT_EQ(floatForKey(prefs, prefkey::opacity), 0.8f);
-        EXPECT_TRUE(boolForKey(prefs, prefkey::bringToFront));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Values, OpacityRows,
-    ::testing::Values(StoredOpacity{"tiny", Value::real(1e-7), false}, StoredOpacity{"normal", Value::real(0.5), false},
-                      StoredOpacity{"nan", Value::real(std::numeric_limits<double>::quiet_NaN()), false},
-                      StoredOpacity{"zero", Value::real(0.0), true},
-                      StoredOpacity{"integerZero", Value::integer(0), true},
-                      StoredOpacity{"integerOne", Value::integer(1), false},
-                      // Nobody can read a string as an opacity: as good as absent.
-                      StoredOpacity{"string", Value::string("0.5"), true}),
+    ::testing::Values(StoredOpacity{"tiny", Value::real(1e-7), Outcome::Kept},
+                      StoredOpacity{"normal", Value::real(0.5), Outcome::Kept},
+                      StoredOpacity{"integerOne", Value::integer(1), Outcome::Kept},
+                      StoredOpacity{"zero", Value::real(0.0), Outcome::FirstRun},
+                      StoredOpacity{"integerZero", Value::integer(0), Outcome::FirstRun},
+                      StoredOpacity{"nan", Value::real(std::numeric_limits<double>::quiet_NaN()), Outcome::Reseeded},
+                      StoredOpacity{"infinite", Value::real(std::numeric_limits<double>::infinity()), Outcome::Reseeded},
+                      StoredOpacity{"beyondFloat", Value::real(1e300), Outcome::Reseeded},
+                      StoredOpacity{"negative", Value::real(-1.0), Outcome::Reseeded},
+                      StoredOpacity{"five", Value::integer(5), Outcome::Reseeded},
+                      StoredOpacity{"string", Value::string("dark"), Outcome::Reseeded},
+                      StoredOpacity{"dictionary", Value::dictionary({}), Outcome::Reseeded}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(Seeding, LostHotkeysAreReseededAloneWithoutAFirstRun) {
@@ -141,6 +150,38 @@ TEST(HotkeyRecordReading, FlagsReadByBooleanOrIntegerValue) {
     EXPECT_FALSE(r.character.has_value());
     const Value noKey = Value::dictionary({{"control", Value::boolean(true)}});
     EXPECT_EQ(HotkeyRecord::fromValue(&noKey).keycode, 0u);
+}
+
+// A damaged key code must not read as 0, the A key: the record names no key at
+// all, is never active, and seeding names it once in the log.
+TEST_F(Seeding, DamagedKeyCodesNameNoKeyAndAreLoggedOnce) {
+    const std::pair<const char*, Value> damaged[] = {
+        {"selectMode", Value::integer(-1)},  {"closeOverlay", Value::integer(128)},
+        {"patternMode", Value::string("6")}, {"windowMode", Value::real(std::numeric_limits<double>::quiet_NaN())},
+        {"viewMode", Value::real(1e12)},     {"increaseOpacity", Value::array({})},
+    };
+    Dictionary records;
+    for (const auto& [m, code] : damaged) {
+        records[m] = Value::dictionary({{"control", Value::boolean(true)}, {"keycode", code}});
+    }
+    records["decreaseOpacity"] = record(Control, 127, "x");
+    records["clickoutToggle"] = record(Control, 0, "A");
+    prefs.preset(prefkey::userHotkeys, Value::dictionary(records));
+    Array rows;
+    for (const std::string& m : modeNames()) rows.push_back(row(m, true));
+    prefs.preset(prefkey::hotkeySettings, Value::array(rows));
+    seed();
+    for (const auto& [m, code] : damaged) {
+        EXPECT_FALSE(userHotkey(prefs, m)->hasKey) << m;
+        EXPECT_FALSE(isShortcutActive(prefs, m)) << m;
+        EXPECT_EQ(std::count_if(sink.lines().begin(), sink.lines().end(),
+                                [&](auto& l) { return l.find(std::string("\"") + m + "\"") != l.npos; }),
+                  1)
+            << m;
+    }
+    EXPECT_TRUE(isShortcutActive(prefs, "decreaseOpacity"));
+    EXPECT_TRUE(isShortcutActive(prefs, "clickoutToggle")) << "0 is a real key code";
+    EXPECT_EQ(modesWithoutUsableShortcut(prefs).size(), 6u);
 }
 
 TEST(HotkeyRecordReading, MissingKeysAndForeignValuesReadAsNothing) {

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -153,6 +154,18 @@ TEST_F(Settings, RecordingAnotherRowsCombinationClearsThatRow) {
     EXPECT_TRUE(shell.statusMenu.item(MenuItemRole::StartSelection).keyEquivalent.empty());
 }
 
+TEST_F(Settings, DamagedKeyCodeShowsAsNoneAndIsNeverSavedAsTheAKey) {
+    launch();
+    Dictionary records = *dictionaryForKey(desk.defaults, prefkey::userHotkeys);
+    records["windowMode"] = Value::dictionary({{"control", Value::boolean(true)}, {"keycode", Value::integer(-1)}});
+    desk.defaults.setObject(prefkey::userHotkeys, Value::dictionary(records));
+    openWindow();
+    EXPECT_EQ(shown(kWindow), "none");
+    type(kPattern, kCtl | kOpt, static_cast<std::uint16_t>(kVK_C), "c");   // saves every row
+    EXPECT_FALSE(stored("windowMode").hasModifier());
+    EXPECT_FALSE(registration(4));
+}
+
 TEST_F(Settings, SameFlagsAndKeyCodeConflictWhateverTheKeyText) {
     open();
     NSMyTextField& close = window.text(kClose);
@@ -236,6 +249,17 @@ TEST_F(Settings, SliderEndsRecordingStoresTheOpacityAndFollowsTheOverlay) {
     app->increaseOpacity();
     EXPECT_FLOAT_EQ(window.slider.value, floatForKey(desk.defaults, prefkey::opacity));
     EXPECT_GT(window.slider.value, 0.35f);
+
+    // Whatever a slider reports, the veil stored stays drawable.
+    const std::pair<float, float> reported[] = {{std::numeric_limits<float>::quiet_NaN(), 0.8f},
+                                                {-1.0f, 0.2f},
+                                                {5.0f, 1.0f},
+                                                {std::numeric_limits<float>::infinity(), 1.0f}};
+    for (const auto& [value, stored] : reported) {
+        window.slider.value = value;
+        controller->handleSlider();
+        EXPECT_EQ(floatForKey(desk.defaults, prefkey::opacity), stored) << value;
+    }
 }
 
 TEST_F(Settings, SwitchesWriteThePreferencesAndTheOverlayFollows) {
