@@ -73,6 +73,12 @@ public:
     void makeProcessTrusted();
 
     // AppControllerDelegate and SettingsControllerDelegate.
+    /// Shown from the status item; without one only the log has it.
+    void tellUser(const std::string& title, const std::string& text) override {
+        if (statusItem_) {
+            statusItem_->showMessage(title, text);
+        }
+    }
     void setClickOut(bool on) override;
     void stopHotkeysDelegate() override;
     void startHotkeysDelegate() override;

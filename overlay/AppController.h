@@ -29,6 +29,8 @@ class AppControllerDelegate {
 public:
     virtual ~AppControllerDelegate() = default;
     virtual void setClickOut(bool on) = 0;
+    /// Something the user should know that no alert is worth: a passing message.
+    virtual void tellUser(const std::string& /*title*/, const std::string& /*text*/) {}
 };
 
 /// Names the process that a mode brings to the front.
@@ -166,6 +168,7 @@ private:
     AXElementRef accessibilityWindowContaining(const std::vector<AXElementRef>& windows, Point pointer, double H);
     std::optional<Rect> elementRect(const AXElementRef& element, double H);
     Rect descendChildren(const AXElementRef& window, const Rect& bounds, Point pointer, double H);
+    void tellOnceIfViewsUnreadable();
     void startTracking(std::int32_t pid);
     Rect captureAndDetect(std::uint32_t windowNumber, Point pointer, Point origin, const Rect& window);
 
@@ -194,6 +197,7 @@ private:
     Point chPoint_;
     Defaults& prefs_;
     bool alertShown_ = false;
+    bool toldViewsUnreadable_ = false;
     ObserverRegistration opacityObserver_;
 };
 

@@ -5,6 +5,28 @@
 
 namespace dimwell {
 
+namespace {
+constexpr const char* kViewsUnreadableLine =
+    "view mode needs the accessibility bus (at-spi2-core); the whole window is used until it runs";
+constexpr const char* kViewsUnreadableTitle = "View mode uses whole windows";
+constexpr const char* kViewsUnreadableText =
+    "View mode needs the accessibility bus (at-spi2-core). Install it, or turn on assistive technologies in the "
+    "desktop's accessibility settings, and log in again. Until it runs, the whole window is used.";
+} // namespace
+
+void AppController::tellOnceIfViewsUnreadable() {
+    // Without the bus every window reads as childless and view mode quietly acts
+    // like window mode: say why, once per run, rather than on every press.
+    if (toldViewsUnreadable_ || ports_.accessibility.viewsReadable()) {
+        return;
+    }
+    toldViewsUnreadable_ = true;
+    log_("%s", kViewsUnreadableLine);
+    if (delegate_) {
+        delegate_->tellUser(kViewsUnreadableTitle, kViewsUnreadableText);
+    }
+}
+
 Rect AppController::descendChildren(const AXElementRef& window, const Rect& bounds, Point pointer, double H) {
     // Unreadable children count as none: the descent stops at the parent.
     const std::vector<AXElementRef> children = ports_.accessibility.children(window).value_or(std::vector<AXElementRef>{});
@@ -45,6 +67,7 @@ void AppController::focusViews() {
     if (!target) {
         return;
     }
+    tellOnceIfViewsUnreadable();
     Rect hole = target->chosen.rect;
     if (target->matched) {
         hole = descendChildren(target->matched, hole, target->pointer, target->H);
@@ -69,6 +92,7 @@ void AppController::focusMainView() {
         return;
     }
     log_("window bounds: (%3.0f,%3.0f,%3.0f,%3.0f)", B->x, B->y, B->width, B->height);
+    tellOnceIfViewsUnreadable();
     setUpWindowsForRect(pointInRect(p, *B) ? descendChildren(main->window, *B, p, H) : *B);
 }
 

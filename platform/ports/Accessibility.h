@@ -51,6 +51,9 @@ public:
     virtual void bringProcessToFront(std::int32_t pid) = 0;
     /// An observer of one process; callbacks arrive on the main thread.
     virtual std::unique_ptr<AXObserver> createObserver(std::int32_t pid, ObserverCallback callback) = 0;
+    /// Whether the service that children and views are read from can be reached;
+    /// without it every window reads as having no children.
+    virtual bool viewsReadable() const = 0;
 };
 
 } // namespace dimwell

@@ -56,6 +56,8 @@ public:
     /// The picture shown while the item is highlighted.
     virtual void setAlternateImage(const std::string& path) = 0;
     virtual void setHighlightMode(bool on) = 0;
+    /// A passing message from the item, where the status area shows such messages.
+    virtual void showMessage(const std::string& title, const std::string& text) = 0;
 };
 
 class StatusBar {

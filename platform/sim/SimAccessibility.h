@@ -45,6 +45,8 @@ public:
     bool setMain(const AXElementRef& window) override;
     void bringProcessToFront(std::int32_t pid) override { broughtToFront_.push_back(pid); }
     std::unique_ptr<AXObserver> createObserver(std::int32_t pid, ObserverCallback callback) override;
+    bool viewsReadable() const override { return viewsReadable_; }
+    void setViewsReadable(bool on) { viewsReadable_ = on; }
 
     /// Appends a window (top-left space) to the application's "AXWindows".
     SimElement addWindow(std::int32_t pid, const Rect& frame);
@@ -73,6 +75,7 @@ public:
     int windowsReads() const { return windowsReads_; }
 
 private:
+    bool viewsReadable_ = true;
     struct App {
         SimElement element;
         std::vector<AXElementRef> windows;

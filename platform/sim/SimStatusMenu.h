@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace dimwell {
@@ -57,12 +58,17 @@ public:
     void setImage(const std::string& path) override { image_ = path; }
     void setAlternateImage(const std::string& path) override { alternateImage_ = path; }
     void setHighlightMode(bool on) override { highlightMode_ = on; }
+    void showMessage(const std::string& title, const std::string& text) override {
+        messages_.push_back({title, text});
+    }
 
     double length() const { return length_; }
     const StatusMenu* menu() const { return menu_; }
     const std::string& image() const { return image_; }
     const std::string& alternateImage() const { return alternateImage_; }
     bool highlightMode() const { return highlightMode_; }
+    /// Messages shown from the item, title and text, in order.
+    const std::vector<std::pair<std::string, std::string>>& messages() const { return messages_; }
 
 private:
     double length_;
@@ -71,6 +77,7 @@ private:
     std::string image_;
     std::string alternateImage_;
     bool highlightMode_ = false;
+    std::vector<std::pair<std::string, std::string>> messages_;
 };
 
 class SimStatusBar : public StatusBar {

@@ -45,6 +45,8 @@ public:
     bool setMain(const AXElementRef& window) override;
     void bringProcessToFront(std::int32_t pid) override;
     std::unique_ptr<AXObserver> createObserver(std::int32_t pid, ObserverCallback callback) override;
+    /// False once the bus proved missing, at start or when it had no registry.
+    bool viewsReadable() const override { return busAvailable_ && !reportedUnavailable_; }
 
 private:
     struct WindowCandidate;

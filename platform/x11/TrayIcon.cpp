@@ -61,6 +61,13 @@ void TrayIcon::setAlternateImage(const std::string& path) {
 
 bool TrayIcon::isShown() const { return tray_ && tray_->isVisible(); }
 
+void TrayIcon::showMessage(const std::string& title, const std::string& text) {
+    // Without a tray there is nowhere to show it; the caller's log line remains.
+    if (isShown()) {
+        tray_->showMessage(QString::fromStdString(title), QString::fromStdString(text), QSystemTrayIcon::Information);
+    }
+}
+
 void TrayIcon::applyIcon() {
     if (!tray_) {
         return;

@@ -31,6 +31,8 @@ public:
     void setImage(const std::string& path) override;
     void setAlternateImage(const std::string& path) override;
     void setHighlightMode(bool on) override { highlightMode_ = on; }
+    /// A balloon or desktop notification from the icon, when it is in a tray.
+    void showMessage(const std::string& title, const std::string& text) override;
 
     /// The icon is in a tray now.
     bool isShown() const;

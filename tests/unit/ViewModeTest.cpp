@@ -168,5 +168,30 @@ TEST_F(ViewMode, MainViewWithThisProgramActiveCloses) {
     EXPECT_FALSE(c().overlayVisible());
 }
 
+TEST_F(ViewMode, WithoutTheAccessibilityBusTheUserIsToldOnceHowToTurnItOn) {
+    struct Told : AppControllerDelegate {
+        std::vector<std::string> texts;
+        void setClickOut(bool) override {}
+        void tellUser(const std::string&, const std::string& text) override { texts.push_back(text); }
+    } told;
+    c().setDelegate(&told);
+    const char* line = "view mode needs the accessibility bus (at-spi2-core); the whole window is used until it runs";
+
+    c().focusViews();
+    c().focusMainView();
+    EXPECT_TRUE(told.texts.empty());
+    EXPECT_FALSE(desk.log.contains(line));
+
+    desk.accessibility.setViewsReadable(false);
+    window->children.reset();   // what a window reads as without it
+    c().focusViews();
+    c().focusMainView();
+    c().focusViews();
+    EXPECT_EQ(hole(0), cocoa(kWindow));
+    ASSERT_EQ(told.texts.size(), 1u);
+    EXPECT_NE(told.texts[0].find("at-spi2-core"), std::string::npos);
+    EXPECT_EQ(desk.log.count(line), 1);
+}
+
 } // namespace
 } // namespace dimwell::test
