@@ -3,6 +3,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/Preferences.h"
+#include "app/RemoteActions.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimResources.h"
 #include "platform/sim/SimShell.h"
@@ -220,6 +221,35 @@ TEST_F(Shell, MenuActionsReachTheController) {
     EXPECT_TRUE(c.dragStart());
     shell.statusMenu.choose(MenuItemRole::CloseOverlay);
     EXPECT_FALSE(c.dragStart());
+}
+
+TEST_F(Shell, RemoteActionsRunAsTheirHotkeyOrMenuItemEvenWithEveryShortcutOff) {
+    launch();
+    app.stopController();
+    desk.log.clear();
+    const std::pair<const char*, const char*> hotkeyLines[] = {
+        {"selectMode", "drag hot key"},        {"closeOverlay", "close hot key"},
+        {"patternMode", "pattern hot key"},    {"windowMode", "window hot key"},
+        {"viewMode", "view hot key"},          {"increaseOpacity", "increase opacity"},
+        {"decreaseOpacity", "decrease opacity"}, {"clickoutToggle", "toggle click out"}};
+    for (const auto& [name, line] : hotkeyLines) {
+        EXPECT_TRUE(performRemoteAction(app, name)) << name;
+        ASSERT_FALSE(desk.log.lines().empty()) << name;
+        EXPECT_EQ(desk.log.lines().front(), line) << name;
+        desk.log.clear();
+    }
+    const int launches = shell.applications.launches();
+    EXPECT_TRUE(performRemoteAction(app, "settings"));
+    EXPECT_EQ(shell.settingsWindows.opened(), 1);
+    EXPECT_TRUE(performRemoteAction(app, "tutorial"));
+    EXPECT_EQ(shell.applications.launches(), launches + 1);
+    EXPECT_TRUE(performRemoteAction(app, "quit"));
+    EXPECT_EQ(shell.applications.terminateSelfRequests(), 1);
+
+    for (const char* notAnAction : {"", "SelectMode", "startController", "quit "}) {
+        EXPECT_FALSE(performRemoteAction(app, notAnAction)) << notAnAction;
+    }
+    EXPECT_EQ(remoteActionNames().size(), 11u);
 }
 
 TEST_F(Shell, SwitchesFromTheSettingsWindowReachTheController) {
