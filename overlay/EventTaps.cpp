@@ -2,7 +2,6 @@
 // event goes on to the program underneath or is swallowed.
 
 #include "overlay/AppController.h"
-#include "platform/ports/Bundle.h"
 #include "platform/ports/Session.h"
 
 namespace dimwell {
@@ -117,10 +116,9 @@ TapVerdict AppController::clickOutTest(const InputEvent& event) {
         return TapVerdict::Swallow;
     }
 
-    const std::string ownName = ports_.bundle.processName();
     bool shown = false;
     for (const WindowInfo& w : windows) {
-        if (w.layer > 100 && w.ownerName && *w.ownerName == ownName) {
+        if (w.layer > 100 && ports_.windowServer.isOwnWindow(w)) {
             shown = true;
             break;
         }

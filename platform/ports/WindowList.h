@@ -24,6 +24,8 @@ class WindowServer {
 public:
     virtual ~WindowServer() = default;
     virtual std::vector<WindowInfo> onScreenWindows() const = 0;
+    /// The window belongs to this very process, whatever name it runs under.
+    virtual bool isOwnWindow(const WindowInfo& window) const = 0;
 };
 
 /// The layer of the overlay's own windows, far above the band.

@@ -20,6 +20,7 @@ public:
     SimWindowServer(const SimWindowFactory& factory, const SimDisplays& displays, const Bundle& bundle);
 
     std::vector<WindowInfo> onScreenWindows() const override;
+    bool isOwnWindow(const WindowInfo& window) const override { return window.ownerPid == kOwnPid; }
 
     /// Other programs' windows, front to back (top-left space bounds).
     std::vector<WindowInfo>& windows() { return windows_; }

@@ -3,6 +3,8 @@
 #include "platform/x11/ScreenSpace.h"
 #include "platform/x11/WindowStack.h"
 
+#include <unistd.h>
+
 namespace dimwell::x11 {
 
 X11WindowServer::X11WindowServer(std::shared_ptr<const WindowStack> stack) : stack_(std::move(stack)) {}
@@ -23,6 +25,11 @@ std::vector<WindowInfo> X11WindowServer::onScreenWindows() const {
         list.push_back(std::move(info));
     }
     return list;
+}
+
+bool X11WindowServer::isOwnWindow(const WindowInfo& window) const {
+    // By process, not by name: the program may run renamed or through a link.
+    return window.ownerPid > 0 && window.ownerPid == static_cast<std::int32_t>(::getpid());
 }
 
 } // namespace dimwell::x11

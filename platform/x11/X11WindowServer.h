@@ -14,6 +14,7 @@ class X11WindowServer final : public WindowServer {
 public:
     explicit X11WindowServer(std::shared_ptr<const WindowStack> stack);
     std::vector<WindowInfo> onScreenWindows() const override;
+    bool isOwnWindow(const WindowInfo& window) const override;
 
 private:
     std::shared_ptr<const WindowStack> stack_;

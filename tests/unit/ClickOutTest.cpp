@@ -97,8 +97,10 @@ TEST_F(ClickOut, CancelledSelectionLetsEveryClickThrough) {
     EXPECT_EQ(desk.windowServer.reads(), reads + 1);
 }
 
+// Owned by process, not by name: a program called like this one is another program.
 TEST_F(ClickOut, OnlyTheProgramsOwnHighWindowsCountAsShown) {
     desk.windowServer.addFront({77, {0, 0, 1440, 900}, 1000, "Screensaver", 0});
+    desk.windowServer.addFront({78, {0, 0, 1440, 900}, 1000, desk.bundle.processName(), 0});
     c().toggleEventTap(true);
     c().setClickOut(true);
     // The tap is on but no mask window is visible: the high window of another
