@@ -51,6 +51,7 @@ AppController::~AppController() {
     // The platform must not call back into a controller that is gone.
     ports_.displays.setReconfigurationCallback({});
     ports_.hotkeys.installHandler({});
+    ports_.input.releasePointer();
     stopHotkeys();
     shutOffObserver();
     for (const auto& window : allWindows_) {
@@ -104,6 +105,11 @@ void AppController::resetDisplays() {
 void AppController::displayReconfigured(DisplayId display, std::uint32_t /*flags*/) {
     log_("config changed");
     if (display == ports_.displays.mainDisplayId()) {
+        // The selection's windows are about to go: end it rather than keep the
+        // pointer and a hidden cursor for a veil nobody sees.
+        if (dragStart_) {
+            closeOverlay();
+        }
         resetDisplays();
     }
 }

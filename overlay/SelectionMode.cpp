@@ -15,6 +15,9 @@ void AppController::setMouseInput() {
     if (!dragStart_) {
         ports_.input.allowBackgroundCursorHiding();
         ports_.input.hideCursor();
+        // The veil covers everything: programs underneath must not react to the
+        // pointer (hover, tooltips above the veil) while the user aims.
+        ports_.input.capturePointer();
         dragStart_ = true;
         createKeyDownTapIfTrusted();
         enableTap(eventTapKeyDown_.get(), true);
@@ -88,6 +91,7 @@ void AppController::updateDragRect(Point location) {
 void AppController::stopDragMode() {
     overlayVisible_ = true;
     ports_.input.showCursor();
+    ports_.input.releasePointer();
     if (ports_.trust.isTrusted()) {
         createKeyDownTapIfTrusted();
         enableTap(eventTapKeyDown_.get(), false);

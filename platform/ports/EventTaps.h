@@ -59,6 +59,12 @@ public:
     virtual void allowBackgroundCursorHiding() = 0;
     virtual void hideCursor() = 0;
     virtual void showCursor() = 0;
+    /// Until released, every pointer event (moves, crossings, presses, drags) goes to
+    /// the taps alone, so programs underneath show no hover effects or tooltips.
+    /// When another program holds the pointer the platform logs it and the taps
+    /// work as before. Capturing twice or releasing without a capture is harmless.
+    virtual void capturePointer() = 0;
+    virtual void releasePointer() = 0;
 };
 
 } // namespace dimwell

@@ -30,6 +30,9 @@ public:
     void allowBackgroundCursorHiding() override { ++backgroundHidingAllowed_; }
     void hideCursor() override;
     void showCursor() override;
+    void capturePointer() override { pointerCaptured_ = true; }
+    void releasePointer() override { pointerCaptured_ = false; }
+    bool pointerCaptured() const { return pointerCaptured_; }
 
     /// Creating a tap with exactly this mask is refused.
     void refuseTap(std::uint64_t mask) { refused_.insert(mask); }
@@ -70,6 +73,7 @@ private:
     std::vector<Point> pendingMoves_;
     Point pointer_;
     bool delivering_ = false;
+    bool pointerCaptured_ = false;
     int hideLevel_ = 0;
     int hideCount_ = 0;
     int showCount_ = 0;

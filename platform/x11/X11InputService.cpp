@@ -95,7 +95,7 @@ X11InputService::~X11InputService() {
     if (keyboardFreeze_) {
         answer(keyboardFreeze_, keyboardFreeze_->time, XCB_ALLOW_REPLAY_KEYBOARD);
     }
-    if (pointerGrabActive_) {
+    if (pointerGrabActive_ || pointerCaptured_) {
         xcb_ungrab_pointer(connection_, XCB_CURRENT_TIME);
     }
     if (keyboardGrabActive_) {
@@ -196,7 +196,7 @@ void X11InputService::buttonReleased(const xcb_button_release_event_t* e) {
     }
     // The grab ends with the release of the last button held (state is from before the release).
     if ((e->state & kAllButtonsMask & ~buttonMask(e->detail)) == 0) {
-        pointerGrabActive_ = false;
+        pressGrabEnded();
     }
 }
 
@@ -216,20 +216,20 @@ void X11InputService::rawMotion() {
         if (pointer->mask & kAllButtonsMask) {
             return;   // the grab reports these moves itself, with their positions
         }
-        pointerGrabActive_ = false;   // it ended without our seeing the release
+        pressGrabEnded();   // it ended without our seeing the release
     }
     const EventType type = (pointer->mask & XCB_BUTTON_MASK_1) ? EventType::LeftMouseDragged : EventType::MouseMoved;
     dispatch({type, topLeft(pointer->root_x, pointer->root_y), 0});
 }
 
-bool X11InputService::isEscapePress(const xcb_key_press_event_t* e) {
+bool X11InputService::isEscapePress(const xcb_key_press_event_t* e) const {
+    // Every modifier state is grabbed, so the held modifiers tell nothing here.
     return e->event == root_ &&
-           std::find(escapeKeycodes_.begin(), escapeKeycodes_.end(), e->detail) != escapeKeycodes_.end() &&
-           keyboard_.shortcutModifiers(e->state) == 0;
+           std::find(escapeKeycodes_.begin(), escapeKeycodes_.end(), e->detail) != escapeKeycodes_.end();
 }
 
 void X11InputService::escapePressed(const xcb_key_press_event_t* e) {
-    const std::int64_t keyCode = virtualKeyForKeysym(keyboard_.keysymFor(e->detail)).value_or(53);
+    const std::int64_t keyCode = virtualKeyForXKeycode(e->detail).value_or(53);
     const InputEvent event{EventType::KeyDown, topLeft(e->root_x, e->root_y), keyCode};
     // Auto-repeat inside our own grab is not frozen and its answer is ignored;
     // answering every press keeps a wrong belief from freezing the keyboard.
@@ -343,7 +343,20 @@ void X11InputService::setEscapeGrab(bool on) {
         escapeGrabs_.clear();
         return;
     }
-    const std::vector<KeyGrab> wanted = keyGrabs(keyboard_.keycodesFor(kEscapeKeysym), keyboard_.lockCombinations());
+    // Escape with whatever the user happens to hold: Shift, Control, Alt and Super
+    // in every combination, each with every lock state.
+    std::vector<std::uint16_t> modifierSets;
+    for (const std::uint16_t locks : keyboard_.lockCombinations()) {
+        for (std::uint16_t held = 0; held < 16; ++held) {
+            std::uint16_t m = locks;
+            m |= (held & 1) ? XCB_MOD_MASK_SHIFT : 0;
+            m |= (held & 2) ? XCB_MOD_MASK_CONTROL : 0;
+            m |= (held & 4) ? XCB_MOD_MASK_1 : 0;   // Alt
+            m |= (held & 8) ? XCB_MOD_MASK_4 : 0;   // Super
+            modifierSets.push_back(m);
+        }
+    }
+    const std::vector<KeyGrab> wanted = keyGrabs(keyboard_.keycodesFor(kEscapeKeysym), modifierSets);
     if (wanted == escapeGrabs_) {
         return;
     }
@@ -356,7 +369,56 @@ void X11InputService::setEscapeGrab(bool on) {
         }
     }
     if (!result.refused.empty()) {
-        log_("Escape is held by another program");
+        log_("Escape is held by another program with %zu of its modifier combinations", result.refused.size());
+    }
+}
+
+void X11InputService::capturePointer() {
+    if (pointerCaptured_) {
+        return;
+    }
+    if (ungrabAtRelease_) {
+        ungrabAtRelease_ = false;   // still ours from the last capture
+        pointerCaptured_ = true;
+        return;
+    }
+    // Presses, releases and drags come to the root for the taps; plain moves keep
+    // arriving through raw motion. The cursor stays as it is (hidden by XFixes).
+    const std::uint16_t events = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
+                                 XCB_EVENT_MASK_BUTTON_MOTION;
+    const XcbReply<xcb_grab_pointer_reply_t> reply(xcb_grab_pointer_reply(
+        connection_,
+        xcb_grab_pointer(connection_, 0, root_, events, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE,
+                         XCB_NONE, XCB_CURRENT_TIME),
+        nullptr));
+    if (!reply || reply->status != XCB_GRAB_STATUS_SUCCESS) {
+        log_("the pointer is held by another program: windows under the veil still see it move");
+        return;
+    }
+    pointerCaptured_ = true;
+}
+
+void X11InputService::releasePointer() {
+    if (!pointerCaptured_) {
+        return;   // never ours: an ungrab would end another grab of this program
+    }
+    pointerCaptured_ = false;
+    if (pointerGrabActive_) {
+        // A swallowed press is still held: its release stays ours, as without a
+        // capture, instead of reaching a window that never saw the press.
+        ungrabAtRelease_ = true;
+        return;
+    }
+    xcb_ungrab_pointer(connection_, XCB_CURRENT_TIME);
+    xcb_flush(connection_);
+}
+
+void X11InputService::pressGrabEnded() {
+    pointerGrabActive_ = false;
+    if (ungrabAtRelease_) {
+        ungrabAtRelease_ = false;
+        xcb_ungrab_pointer(connection_, XCB_CURRENT_TIME);
+        xcb_flush(connection_);
     }
 }
 

@@ -18,14 +18,19 @@
 //                  active), with the pointer position and buttons queried. Only an
 //                  observation: X cannot hold back one motion event without
 //                  grabbing the whole pointer from every program, so a swallowed
-//                  move still reaches the window below.
-// key-down         Escape, the one key a key-down tap acts on, grabbed without
-//                  modifiers (with every CapsLock/NumLock combination) in
-//                  synchronous keyboard mode: Pass answers ReplayKeyboard (the key
-//                  goes to the focused window), Swallow answers AsyncKeyboard (no
-//                  one else sees it, its release comes to us). Escape with a
-//                  modifier is left alone: window managers bind those, and so may
-//                  the user's own shortcuts. Other keys are never intercepted.
+//                  move still reaches the window below, unless the pointer is
+//                  captured (below).
+// key-down         Escape, the one key a key-down tap acts on, grabbed with every
+//                  combination of Shift, Control, Alt and Super and of the locks,
+//                  in synchronous keyboard mode: Pass answers ReplayKeyboard (the
+//                  key goes to the focused window), Swallow answers AsyncKeyboard
+//                  (no one else sees it, its release comes to us). A combination
+//                  another program holds stays theirs. Other keys are never
+//                  intercepted.
+// Pointer capture  An active pointer grab on the root: while it lasts no other
+//                  window gets motion, crossings or clicks, and presses, drags
+//                  and releases come to the root as with a swallowed press. A
+//                  pointer another program has grabbed is left to it.
 // Timeout notice   X has no equivalent: the server never disables a grab for a
 //                  slow client. Instead a frozen device is answered by us after
 //                  kAnswerDeadline even if the callback has not returned (it may
@@ -74,6 +79,8 @@ public:
     void allowBackgroundCursorHiding() override {}
     void hideCursor() override;
     void showCursor() override;
+    void capturePointer() override;
+    void releasePointer() override;
 
 private:
     class Tap;
@@ -95,8 +102,11 @@ private:
     void buttonReleased(const xcb_button_release_event_t* e);
     void pointerMoved(const xcb_motion_notify_event_t* e);
     void rawMotion();
-    bool isEscapePress(const xcb_key_press_event_t* e);
+    bool isEscapePress(const xcb_key_press_event_t* e) const;
     void escapePressed(const xcb_key_press_event_t* e);
+    /// The held buttons of a swallowed press are all up; a capture that ended
+    /// meanwhile lets the pointer go now.
+    void pressGrabEnded();
 
     /// Notes a frozen device and starts its deadline, after which it is answered
     /// with `replay`.
@@ -122,6 +132,8 @@ private:
     std::vector<KeyGrab> escapeGrabs_;
     std::vector<xcb_keycode_t> escapeKeycodes_;   ///< every key ever grabbed as Escape
     bool pointerGrabActive_ = false;    ///< a swallowed press holds the pointer until release
+    bool pointerCaptured_ = false;      ///< our active grab of the whole pointer
+    bool ungrabAtRelease_ = false;      ///< capture ended while a swallowed press was held
     bool keyboardGrabActive_ = false;   ///< a swallowed Escape holds the keyboard until release
     std::optional<Freeze> pointerFreeze_;
     std::optional<Freeze> keyboardFreeze_;

@@ -153,6 +153,53 @@ INSTANTIATE_TEST_SUITE_P(Steps, EscapeDuringSelection,
                          ::testing::Values(EscapeStep{"crosshair", false}, EscapeStep{"dragging", true}),
                          [](const auto& p) { return std::string(p.param.name); });
 
+// The pointer is captured for the whole selection, so programs underneath get no
+// hover or tooltips, and every way out gives it back.
+struct WayOut {
+    const char* name;
+    void (*leave)(Harness&);
+};
+
+struct PointerDuringSelection : Selection, ::testing::WithParamInterface<WayOut> {};
+
+TEST_P(PointerDuringSelection, IsCapturedUntilTheSelectionEnds) {
+    c().setMouseInput();
+    ASSERT_TRUE(desk.input.pointerCaptured());
+    event(EventType::MouseMoved, 300, 300);
+    c().setMouseInput();
+    EXPECT_TRUE(desk.input.pointerCaptured());
+    GetParam().leave(*this);
+    EXPECT_FALSE(desk.input.pointerCaptured());
+    if (controller) {
+        EXPECT_FALSE(c().dragStart());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exits, PointerDuringSelection,
+    ::testing::Values(
+        WayOut{"release", [](Harness& h) {
+                   h.event(EventType::LeftMouseDown, 100, 200);
+                   EXPECT_TRUE(h.desk.input.pointerCaptured()) << "the drag is still ours";
+                   h.event(EventType::LeftMouseUp, 300, 100);
+               }},
+        WayOut{"escape", [](Harness& h) { h.key(kEscape); }},
+        WayOut{"closeHotkey", [](Harness& h) { h.c().hotkeyPressed({0, 2}); }},
+        WayOut{"windowHotkey", [](Harness& h) { h.c().hotkeyPressed({0, 4}); }},
+        WayOut{"patternMode", [](Harness& h) { h.c().focusMainPattern(); }},
+        WayOut{"displaysReconfigured", [](Harness& h) { h.desk.displays.reconfigure("1440x900+0+0"); }},
+        WayOut{"quit", [](Harness& h) { h.controller.reset(); }}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(Selection, ReconfiguredDisplaysEndTheSelectionWithTheCursorBack) {
+    c().setMouseInput();
+    desk.displays.reconfigure("1440x900+0+0");
+    EXPECT_FALSE(c().dragStart());
+    EXPECT_TRUE(desk.input.isCursorVisible());
+    EXPECT_FALSE(c().overlayVisible());
+    EXPECT_FALSE(tapOn(keyDownMask));
+}
+
 TEST_F(Selection, CursorIsHiddenAgainOnlyWhenSomethingShowedIt) {
     c().setMouseInput();
     for (int i = 0; i < 5; ++i) event(EventType::MouseMoved, 100 + i, 100);
