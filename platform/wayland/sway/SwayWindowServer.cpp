@@ -1,0 +1,72 @@
+#include "platform/wayland/sway/SwayWindowServer.h"
+
+#include <QJsonArray>
+
+#include <unistd.h>
+
+#include <fstream>
+
+namespace dimwell::wayland {
+
+namespace {
+
+/// The process's own name, as the X11 list gives it; nothing when unreadable.
+std::optional<std::string> processName(std::int32_t pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    if (pid <= 0 || !std::getline(comm, name) || name.empty()) {
+        return std::nullopt;
+    }
+    return name;
+}
+
+} // namespace
+
+SwayWindowServer::SwayWindowServer(std::shared_ptr<SwayIpc> ipc) : ipc_(std::move(ipc)) {}
+
+SwayWindowServer::SwayWindowServer(LogSink& log, std::string socketPath)
+    : ipc_(std::make_shared<SwayIpc>(log, std::move(socketPath))) {}
+
+std::optional<SwayTree> SwayWindowServer::tree() const {
+    const std::optional<QJsonDocument> reply = ipc_->request(SwayMessage::GetTree);
+    if (!reply || !reply->isObject()) {
+        return std::nullopt;
+    }
+    return parseSwayTree(reply->object());
+}
+
+std::vector<WindowInfo> SwayWindowServer::onScreenWindows() const {
+    const std::optional<SwayTree> now = tree();
+    if (!now) {
+        return {};
+    }
+    std::vector<WindowInfo> list;
+    for (const SwayWindow& w : now->windows) {
+        WindowInfo info;
+        info.ownerPid = w.pid;
+        info.bounds = w.bounds;
+        info.layer = 0;   // sway has no kept-above windows; layer-shell surfaces are not in the tree
+        info.ownerName = processName(w.pid);
+        if (!info.ownerName && !w.appId.empty()) {
+            info.ownerName = w.appId;
+        }
+        info.windowNumber = w.id;
+        list.push_back(std::move(info));
+    }
+    return list;
+}
+
+bool SwayWindowServer::isOwnWindow(const WindowInfo& window) const {
+    return window.ownerPid > 0 && window.ownerPid == static_cast<std::int32_t>(::getpid());
+}
+
+bool SwayWindowServer::bringToFront(std::uint32_t windowNumber) const {
+    const QByteArray command = "[con_id=" + QByteArray::number(windowNumber) + "] focus";
+    const std::optional<QJsonDocument> reply = ipc_->request(SwayMessage::RunCommand, command);
+    if (!reply || reply->array().isEmpty()) {
+        return false;
+    }
+    return reply->array().at(0).toObject().value(QStringLiteral("success")).toBool();
+}
+
+} // namespace dimwell::wayland
