@@ -4,6 +4,7 @@
 // container id.
 
 #include "platform/ports/WindowList.h"
+#include "platform/wayland/PointerSightings.h"
 #include "platform/wayland/sway/SwayIpc.h"
 #include "platform/wayland/sway/SwayTree.h"
 
@@ -11,7 +12,7 @@
 
 namespace dimwell::wayland {
 
-class SwayWindowServer final : public WindowServer {
+class SwayWindowServer final : public WindowServer, public PointerSightings {
 public:
     explicit SwayWindowServer(std::shared_ptr<SwayIpc> ipc);
     /// Its own connection to the sway that `socketPath` (else the environment) names.
@@ -30,8 +31,7 @@ public:
     /// tell, so this is what the masks' own pointer events last reported; nothing
     /// until they report one (callers fall back to their own idea of it).
     std::optional<Point> pointerLocation() const { return pointer_; }
-    /// Fed by the masks' pointer events (enter and motion), in layout points.
-    void pointerSeenAt(Point location) { pointer_ = location; }
+    void pointerSeenAt(Point location) override { pointer_ = location; }
 
     const std::shared_ptr<SwayIpc>& ipc() const { return ipc_; }
 
