@@ -185,6 +185,9 @@ class SwayWindows(unittest.TestCase):
                 conn.close()
         finally:
             server.close()
+        started = time.monotonic()   # a sway that died: its socket refuses at once
+        self.assertEqual(silent.windows(), ({}, []))
+        self.assertLess(time.monotonic() - started, IPC_TIMEOUT / 2)
 
 
 def main():
