@@ -41,7 +41,8 @@ void AppController::startHotkey(std::optional<HotKeyHandle>& slot, const std::st
         ports_.hotkeys.unregisterHotKey(*slot);
         slot.reset();
     }
-    const auto handle = ports_.hotkeys.registerHotKey(record->keycode, record->hotkeyModifiers(), {signature, hotKeyId});
+    const auto handle = ports_.hotkeys.registerHotKey(record->keycode, record->hotkeyModifiers(), {signature, hotKeyId},
+                                                      record->character.value_or(""));
     if (handle) {
         slot = handle;
     } else {

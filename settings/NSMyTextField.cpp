@@ -150,6 +150,14 @@ void NSMyTextField::keyDown(const RecorderKeyEvent& event) {
     log_("keycode: %d", static_cast<int>(event.keyCode));
 }
 
+void NSMyTextField::refuseKey(const std::string& name) {
+    if (!editing_) {
+        return;
+    }
+    show(kPrompt, false);
+    log_("key %s cannot be part of a shortcut", name.c_str());
+}
+
 bool NSMyTextField::resignFirstResponder() {
     editing_ = false;
     if (mydelegate_) {

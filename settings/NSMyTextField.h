@@ -60,6 +60,9 @@ public:
     bool becomeFirstResponder();
     void flagsChanged(const RecorderKeyEvent& event);
     void keyDown(const RecorderKeyEvent& event);
+    /// A key that can never be a shortcut (no stored code names it): refused
+    /// like a key without a modifier, and named in the log.
+    void refuseKey(const std::string& name);
     bool resignFirstResponder();
 
     RecorderTextView& view() const { return view_; }

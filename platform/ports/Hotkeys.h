@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace dimwell {
 
@@ -25,7 +26,10 @@ public:
 
     virtual ~HotkeyService() = default;
     /// Nothing when the platform refuses (another program holds the combination).
-    virtual std::optional<HotKeyHandle> registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id) = 0;
+    /// `character` is the record's key text: a platform whose keyboard layouts
+    /// move letters may let a letter shortcut follow its letter.
+    virtual std::optional<HotKeyHandle> registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id,
+                                                       const std::string& character) = 0;
     virtual void unregisterHotKey(HotKeyHandle handle) = 0;
     virtual void installHandler(Handler handler) = 0;
 };

@@ -2,7 +2,8 @@
 
 namespace dimwell {
 
-std::optional<HotKeyHandle> SimHotkeys::registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id) {
+std::optional<HotKeyHandle> SimHotkeys::registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id,
+                                                      const std::string&) {
     attempts_.push_back({keyCode, modifiers, id});
     if (refused_.count({keyCode, modifiers}) != 0) {
         return std::nullopt;

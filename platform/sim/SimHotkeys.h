@@ -20,7 +20,8 @@ struct SimRegistration {
 
 class SimHotkeys : public HotkeyService {
 public:
-    std::optional<HotKeyHandle> registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id) override;
+    std::optional<HotKeyHandle> registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id,
+                                               const std::string& character) override;
     void unregisterHotKey(HotKeyHandle handle) override;
     void installHandler(Handler handler) override;
 

@@ -1,34 +1,37 @@
 #pragma once
-// Qt key events as the hotkey recorder understands them: the stored virtual key
-// code through the one key table the global hotkeys use, the modifier bits, and
-// the key's unshifted characters. Never through localised key names.
+// Qt key events as the hotkey recorder understands them: the stored code of the
+// physical key pressed, what the active layout types on it, and the modifier
+// bits. Never through localised key names.
 
 #include "settings/NSMyTextField.h"
 
 #include <Qt>
 
 #include <cstdint>
-#include <optional>
-#include <string>
 
 namespace dimwell::x11 {
 
-/// Control, Alt (Option), Shift and Meta/Super (Command) as the recorder's bits.
+class KeyboardLayout;
+
+/// Control, Alt or AltGr (Option), Shift and Meta/Super (Command) as the recorder's bits.
 std::uint64_t recorderFlags(Qt::KeyboardModifiers modifiers);
 
 /// The bit a modifier key itself stands for; 0 for any other key.
 std::uint64_t modifierKeyFlag(int qtKey);
 
-/// What the key at `virtualKey` types without modifiers on a US layout ("a",
-/// "1", "-"), or its name for keys that type nothing printable ("F5", "Space").
-std::string unshiftedCharacters(std::uint32_t virtualKey);
+/// What a key press is to the recorder.
+struct RecorderPress {
+    enum class Kind {
+        Key,        ///< a shortcut key: `event` holds its stored code and characters
+        Modifier,   ///< Shift, a lock, AltGr and the like: no key of a shortcut
+        NoCode,     ///< a key no stored code names: it could never be a shortcut
+    };
+    Kind kind = Kind::NoCode;
+    RecorderKeyEvent event;
+};
 
-/// The keysym of a key event: the native one when the platform gives it,
-/// otherwise worked out from Qt's key code (offscreen and synthetic events).
-std::uint32_t keysymOf(std::uint32_t nativeVirtualKey, int qtKey);
-
-/// A key press for the recorder; nothing for a key outside the table, which
-/// could never be grabbed as a hotkey.
-std::optional<RecorderKeyEvent> recorderKeyDown(std::uint32_t keysym, std::uint64_t flags);
+/// The press of X key `keycode`: its stored code, and what the active layout
+/// types on it unshifted (upper-cased, "É", "Я"), or its name when it types nothing.
+RecorderPress recorderPress(std::uint32_t keycode, std::uint64_t flags, const KeyboardLayout& layout);
 
 } // namespace dimwell::x11

@@ -1,6 +1,8 @@
 #include "platform/x11/SettingsDialog.h"
 
+#include "platform/x11/KeyboardLayout.h"
 #include "platform/x11/RecorderKeys.h"
+#include "platform/x11/XcbUtil.h"
 #include "settings/NSMyScrollView.h"
 #include "settings/SettingsWindowController.h"
 
@@ -102,10 +104,27 @@ RecorderField::RecorderField(SettingsDialog& dialog, QWidget* parent) : QLineEdi
     applyPalette();
 }
 
-std::string RecorderField::string() const { return text().toStdString(); }
-
 void RecorderField::setString(const std::string& text) {
-    setText(qs(text));
+    text_ = text;
+    relabel();
+}
+
+void RecorderField::relabel() {
+    std::string shown = text_;
+    // A stored shortcut names its key by the text of the layout it was recorded
+    // on; the user sees the key as the layout active now names it.
+    if (recorder_ && !recorder_->currentChar().empty()) {
+        std::uint64_t flags = 0;
+        if (recorder_->currentControl()) flags |= kControlKeyMask;
+        if (recorder_->currentAlt()) flags |= kOptionKeyMask;
+        if (recorder_->currentShift()) flags |= kShiftKeyMask;
+        if (recorder_->currentCommand()) flags |= kCommandKeyMask;
+        const std::string glyphs = modifierGlyphs(flags);
+        if (text_ == glyphs + recorder_->currentChar()) {
+            shown = glyphs + dialog_.keyboardLayout().label(recorder_->currentKeyCode(), recorder_->currentChar());
+        }
+    }
+    setText(qs(shown));
     setCursorPosition(0);
 }
 
@@ -170,9 +189,14 @@ bool RecorderField::event(QEvent* event) {
             const bool press = event->type() == QEvent::KeyPress;
             recorder_->flagsChanged({0, press ? (flags | own) : (flags & ~own), {}});
         } else if (event->type() == QEvent::KeyPress) {
-            if (const std::optional<RecorderKeyEvent> down =
-                    recorderKeyDown(keysymOf(key->nativeVirtualKey(), key->key()), flags)) {
-                recorder_->keyDown(*down);
+            // Qt's scan code on X is the X keycode: the physical key.
+            const RecorderPress press = recorderPress(key->nativeScanCode(), flags, dialog_.keyboardLayout());
+            if (press.kind == RecorderPress::Kind::Key) {
+                recorder_->keyDown(press.event);
+            } else if (press.kind == RecorderPress::Kind::NoCode) {
+                const std::string name = key->text().isEmpty() ? "with X keycode " + std::to_string(key->nativeScanCode())
+                                                               : key->text().toStdString();
+                recorder_->refuseKey(name);
             }
         }
         return true;
@@ -248,7 +272,13 @@ struct SettingsDialog::Parts {
     std::array<QPushButton*, 2> restore{};
 };
 
-SettingsDialog::SettingsDialog(LogSink& log) : parts_(std::make_unique<Parts>()) {
+SettingsDialog::SettingsDialog(LogSink& log)
+    : layout_(std::make_unique<KeyboardLayout>(xcbConnection(), &log)), parts_(std::make_unique<Parts>()) {
+    layout_->setOnChange([this] {
+        for (RecorderFrame* frame : parts_->frames) {
+            frame->field().relabel();
+        }
+    });
     build();
     for (int i = 0; i < kRows; ++i) {
         const auto n = static_cast<std::size_t>(i);

@@ -26,6 +26,7 @@ class SettingsWindowController;
 
 namespace dimwell::x11 {
 
+class KeyboardLayout;
 class SettingsDialog;
 
 /// The recorder's one line: selectable, never editable; keys go to the recorder.
@@ -36,7 +37,7 @@ public:
     void setRecorder(NSMyTextField* recorder) { recorder_ = recorder; }
     NSMyTextField* recorder() const { return recorder_; }
 
-    std::string string() const override;
+    std::string string() const override { return text_; }
     void setString(const std::string& text) override;
     void setTextColor(TextColor color) override;
     void setBackgroundColor(BackgroundColor color) override;
@@ -53,6 +54,8 @@ public:
 
     TextColor textColor() const { return textColor_; }
     BackgroundColor backgroundColor() const { return background_; }
+    /// Shows the text again, with the key named as the active layout names it.
+    void relabel();
 
 protected:
     bool event(QEvent* event) override;
@@ -64,6 +67,7 @@ private:
 
     SettingsDialog& dialog_;
     NSMyTextField* recorder_ = nullptr;
+    std::string text_;   ///< as the recorder set it: the stored key text
     TextColor textColor_ = TextColor::Black;
     BackgroundColor background_ = BackgroundColor::White;
     bool selectable_ = true;
@@ -134,6 +138,7 @@ public:
     QCheckBox* bringToFrontBox() const;
     QCheckBox* loginItemBox() const;
     QPushButton* restoreButton(int tag) const;
+    const KeyboardLayout& keyboardLayout() const { return *layout_; }
 
 protected:
     bool event(QEvent* event) override;
@@ -143,6 +148,7 @@ private:
     struct Parts;
     void build();
 
+    std::unique_ptr<KeyboardLayout> layout_;
     std::unique_ptr<Parts> parts_;
     std::array<std::unique_ptr<NSMyTextField>, kRows> recorders_;
     SettingsWindowController* controller_ = nullptr;

@@ -1,5 +1,9 @@
 #include "platform/x11/TrayMenu.h"
 
+#include "platform/x11/KeyTable.h"
+#include "platform/x11/KeyboardLayout.h"
+#include "platform/x11/XcbUtil.h"
+
 #include <QAction>
 #include <QMenu>
 
@@ -17,7 +21,28 @@ std::string shortcutLabel(const std::string& character, std::uint64_t modifierMa
     return label + character;
 }
 
-TrayMenu::TrayMenu() : menu_(std::make_unique<QMenu>()) {
+namespace {
+
+// The menu is told a key's stored text only. Text that names a key of the table
+// (as every shortcut recorded on a US layout and every preset does) is shown as
+// the active layout names that key; any other text as it was stored.
+std::string layoutText(const KeyboardLayout& layout, const std::string& character) {
+    for (const KeyTableEntry& e : keyTable()) {
+        if (e.name == character && !isModifierKey(e.virtualKey)) {
+            return layout.label(e.virtualKey, character);
+        }
+    }
+    return character;
+}
+
+} // namespace
+
+TrayMenu::TrayMenu() : layout_(std::make_unique<KeyboardLayout>(xcbConnection(), nullptr)), menu_(std::make_unique<QMenu>()) {
+    layout_->setOnChange([this] {
+        for (const auto& [role, item] : items_) {
+            refreshText(role);
+        }
+    });
     menu_->setTitle(QStringLiteral("Dimwell"));
     addItem(MenuItemRole::StartSelection, "Start selection");
     addItem(MenuItemRole::CloseOverlay, "Close overlay");
@@ -62,8 +87,9 @@ void TrayMenu::refreshText(MenuItemRole role) {
     QString text = QString::fromStdString(item.title).replace(QLatin1Char('&'), QStringLiteral("&&"));
     // The part after a tab is drawn right-aligned in the shortcut column, as text
     // only: nothing is bound to it.
-    if (!item.shortcut.empty()) {
-        text += QLatin1Char('\t') + QString::fromStdString(item.shortcut);
+    const std::string shortcut = shortcutLabel(layoutText(*layout_, item.character), item.modifierMask);
+    if (!shortcut.empty()) {
+        text += QLatin1Char('\t') + QString::fromStdString(shortcut).replace(QLatin1Char('&'), QStringLiteral("&&"));
     }
     item.action->setText(text);
 }
@@ -76,7 +102,8 @@ void TrayMenu::setTitle(MenuItemRole item, const std::string& title) {
 }
 
 void TrayMenu::setKeyEquivalent(MenuItemRole item, const std::string& character, std::uint64_t modifierMask) {
-    items_.at(item).shortcut = shortcutLabel(character, modifierMask);
+    items_.at(item).character = character;
+    items_.at(item).modifierMask = modifierMask;
     refreshText(item);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The status menu as a QMenu. Shortcuts are shown as text beside each title and
-// never become Qt shortcuts: the global hotkeys own those key combinations.
+// never become Qt shortcuts: the global hotkeys own those key combinations. Their
+// keys are named as the active keyboard layout names them.
 
 #include "platform/ports/StatusMenu.h"
 
@@ -14,6 +15,8 @@ class QAction;
 class QMenu;
 
 namespace dimwell::x11 {
+
+class KeyboardLayout;
 
 /// "Ctrl+Alt+Shift+Super+Z": the mask's modifiers (Command is Super on X11) and the key.
 std::string shortcutLabel(const std::string& character, std::uint64_t modifierMask);
@@ -38,11 +41,13 @@ private:
     struct Item {
         QAction* action = nullptr;   // owned by the menu
         std::string title;
-        std::string shortcut;
+        std::string character;   ///< the stored key text
+        std::uint64_t modifierMask = 0;
     };
     void addItem(MenuItemRole role, const char* title);
     void refreshText(MenuItemRole role);
 
+    std::unique_ptr<KeyboardLayout> layout_;
     std::unique_ptr<QMenu> menu_;
     std::map<MenuItemRole, Item> items_;
     ActionHandler action_;

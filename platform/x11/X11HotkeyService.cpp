@@ -10,7 +10,8 @@
 namespace dimwell::x11 {
 
 X11HotkeyService::X11HotkeyService(xcb_connection_t* connection, xcb_window_t root, LogSink& log)
-    : connection_(connection), root_(root), log_(log), keyboard_(connection), mappingChanges_(connection) {
+    : connection_(connection), root_(root), log_(log), keyboard_(connection), layout_(connection, &log) {
+    layout_.setOnChange([this] { regrabAll(); });
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -41,15 +42,23 @@ std::string X11HotkeyService::describe(std::uint32_t keyCode, std::uint32_t modi
 }
 
 std::vector<KeyGrab> X11HotkeyService::wantedGrabs(const Registration& r) {
-    const std::optional<std::uint32_t> keysym = keysymForVirtualKey(r.keyCode);
-    if (!keysym) {
+    const std::optional<xcb_keycode_t> key = layout_.keyFor(r.keyCode, r.character);
+    if (!key) {
         return {};
     }
-    std::vector<std::uint16_t> sets = keyboard_.lockCombinations();
-    for (std::uint16_t& s : sets) {
-        s |= xModifiers(r.modifiers);
+    const std::uint16_t plain = xModifiers(r.modifiers);
+    std::vector<std::uint16_t> modifiers{plain};
+    if ((r.modifiers & optionKey) && layout_.altGrMask() != 0) {
+        // AltGr counts as Option, as it did when the shortcut was recorded.
+        modifiers.push_back(static_cast<std::uint16_t>((plain & ~XCB_MOD_MASK_1) | layout_.altGrMask()));
     }
-    return keyGrabs(keyboard_.keycodesFor(*keysym), sets);
+    std::vector<std::uint16_t> sets;
+    for (const std::uint16_t m : modifiers) {
+        for (const std::uint16_t locks : keyboard_.lockCombinations()) {
+            sets.push_back(static_cast<std::uint16_t>(m | locks));
+        }
+    }
+    return keyGrabs({*key}, sets);
 }
 
 bool X11HotkeyService::grabAll(Registration& r, const std::vector<KeyGrab>& wanted) {
@@ -65,13 +74,13 @@ bool X11HotkeyService::grabAll(Registration& r, const std::vector<KeyGrab>& want
 }
 
 std::optional<HotKeyHandle> X11HotkeyService::registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
-                                                             HotKeyId id) {
+                                                             HotKeyId id, const std::string& character) {
     const std::string name = describe(keyCode, modifiers);
-    if (!keysymForVirtualKey(keyCode)) {
+    if (!xKeycodeForVirtualKey(keyCode)) {
         log_("hotkey %s names no known key", name.c_str());
         return std::nullopt;
     }
-    Registration r{keyCode, modifiers, id, {}};
+    Registration r{keyCode, modifiers, id, character, {}};
     const std::vector<KeyGrab> wanted = wantedGrabs(r);
     if (wanted.empty()) {
         log_("hotkey %s has no key on this keyboard", name.c_str());
@@ -186,10 +195,7 @@ bool X11HotkeyService::nativeEventFilter(const QByteArray& eventType, void* mess
         return key->event == root_ && keyReleased(key->detail, key->time);
     }
     default:
-        if (mappingChanges_.isMappingChange(event)) {
-            regrabAll();
-        }
-        return false;   // the toolkit needs to see keyboard changes too
+        return false;   // keyboard changes reach the layout's own filter
     }
 }
 

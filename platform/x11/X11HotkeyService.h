@@ -1,11 +1,14 @@
 #pragma once
 // Global hotkeys as passive key grabs on the root window. A shortcut is grabbed on
-// every key that carries its keysym and with every combination of the lock keys
-// (CapsLock, NumLock), since X matches a grab's modifiers exactly. Presses reach
-// the handler through the toolkit's native event filter, on the main thread.
+// the physical key its code names (or, for a letter, the key the active layout
+// types it on: KeyboardLayout::keyFor) and with every combination of the lock
+// keys (CapsLock, NumLock), since X matches a grab's modifiers exactly. The grabs
+// follow the keyboard when its keymap or active layout changes. Presses reach the
+// handler through the toolkit's native event filter, on the main thread.
 
 #include "common/Log.h"
 #include "platform/ports/Hotkeys.h"
+#include "platform/x11/KeyboardLayout.h"
 #include "platform/x11/X11HotkeyKeyboard.h"
 
 #include <QAbstractNativeEventFilter>
@@ -29,7 +32,8 @@ public:
     X11HotkeyService(const X11HotkeyService&) = delete;
     X11HotkeyService& operator=(const X11HotkeyService&) = delete;
 
-    std::optional<HotKeyHandle> registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id) override;
+    std::optional<HotKeyHandle> registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyId id,
+                                               const std::string& character) override;
     void unregisterHotKey(HotKeyHandle handle) override;
     void installHandler(Handler handler) override;
 
@@ -43,6 +47,7 @@ private:
         std::uint32_t keyCode = 0;
         std::uint32_t modifiers = 0;
         HotKeyId id;
+        std::string character;
         std::vector<KeyGrab> grabs;
     };
 
@@ -60,7 +65,7 @@ private:
     xcb_window_t root_;
     Logger log_;
     KeyboardMap keyboard_;
-    MappingChangeFilter mappingChanges_;
+    KeyboardLayout layout_;
     std::map<HotKeyHandle, Registration> registrations_;
     HotKeyHandle nextHandle_ = 1;
     Handler handler_;

@@ -45,6 +45,8 @@ bool xdotool(const std::string& args) {
     return std::system(("timeout 5 xdotool " + args).c_str()) == 0;
 }
 
+bool setxkbmap(const std::string& layout) { return std::system(("timeout 5 setxkbmap " + layout).c_str()) == 0; }
+
 class SettingsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -58,7 +60,8 @@ protected:
         ASSERT_TRUE(test::pumpUntil([&] { return dialog().isActiveWindow(); }, 5s)) << "the window never became active";
     }
     void TearDown() override {
-        xdotool("keyup ctrl alt shift super");
+        xdotool("keyup ctrl alt shift super ISO_Level3_Shift");
+        setxkbmap("us");
         windows.reset();
     }
 
@@ -75,6 +78,8 @@ protected:
         ASSERT_TRUE(test::pumpUntil([&] { return dialog().text(row).editing(); }, 3s));
     }
     std::string shown(int row) { return dialog().field(row).string(); }
+    /// What the user reads in the field: the key as the active layout names it.
+    std::string seen(int row) { return dialog().field(row).text().toStdString(); }
     /// What the preference file on disk holds for `mode`, read by a fresh reader.
     HotkeyRecord storedOnDisk(const std::string& mode) {
         PlistDefaults reread(folder / "prefs.plist", log);
@@ -143,6 +148,38 @@ TEST_F(SettingsDialogTest, EscapeAloneAndAClickElsewhereLeaveTheShortcutAsItWas)
     EXPECT_EQ(shown(kWindowRow), before);
     EXPECT_TRUE(app.hotkeysOn);
     EXPECT_EQ(storedOnDisk("windowMode").keycode, 7u);   // X, as shipped
+}
+
+// On AZERTY: the physical key, named by what it types there; AltGr counts as
+// Option; a key no stored code names is refused where the user sees it.
+TEST_F(SettingsDialogTest, RecordsThePhysicalKeyWithTheActiveLayoutsCharacter) {
+    ASSERT_TRUE(setxkbmap("fr"));
+    test::pumpFor(300ms);
+    startRecording(0);
+    ASSERT_TRUE(xdotool("keydown ctrl key ampersand keyup ctrl"));
+    ASSERT_TRUE(test::pumpUntil([&] { return !dialog().text(0).editing(); }, 3s));
+    EXPECT_EQ(shown(0), "\u2303&");
+    EXPECT_EQ(storedOnDisk("selectMode"), (HotkeyRecord{true, false, false, false, 18, "&"}));
+
+    startRecording(1);
+    ASSERT_TRUE(xdotool("keydown ISO_Level3_Shift key eacute keyup ISO_Level3_Shift"));
+    ASSERT_TRUE(test::pumpUntil([&] { return !dialog().text(1).editing(); }, 3s));
+    EXPECT_EQ(shown(1), "\u2325\u00C9");
+    EXPECT_EQ(storedOnDisk("closeOverlay"), (HotkeyRecord{false, true, false, false, 19, "\u00C9"}));
+
+    startRecording(2);
+    ASSERT_TRUE(xdotool("keydown ctrl key Menu"));
+    ASSERT_TRUE(test::pumpUntil([&] { return log.contains("cannot be part of a shortcut"); }, 3s));
+    EXPECT_EQ(shown(2), "type");
+    EXPECT_EQ(dialog().field(2).textColor(), TextColor::Grey);
+    EXPECT_TRUE(dialog().text(2).editing());
+    ASSERT_TRUE(xdotool("keyup ctrl key Escape"));
+
+    // Back on US the same key is named as US names it; what is stored stays.
+    ASSERT_TRUE(setxkbmap("us"));
+    EXPECT_TRUE(test::pumpUntil([&] { return seen(1) == "\u23252"; }, 3s)) << seen(1);
+    EXPECT_EQ(seen(0), "\u23031");
+    EXPECT_EQ(storedOnDisk("closeOverlay").character, "\u00C9");
 }
 
 } // namespace

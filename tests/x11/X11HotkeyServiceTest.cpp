@@ -2,7 +2,12 @@
 
 #include "EventPump.h"
 #include "OtherClient.h"
+#include "platform/x11/KeyboardLayout.h"
+#include "platform/x11/TrayMenu.h"
 #include "platform/x11/X11HotkeyService.h"
+#include "platform/x11/XcbReply.h"
+
+#include <QAction>
 
 #include <QProcess>
 #include <QStringList>
@@ -10,6 +15,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#define explicit explicit_   // a field of xkb.h
+#include <xcb/xkb.h>
+#undef explicit
 
 namespace dimwell::x11 {
 namespace {
@@ -20,7 +29,6 @@ namespace keysym = test::keysym;
 
 constexpr std::uint32_t kZ = 6;
 constexpr std::uint32_t kX = 7;
-constexpr std::uint32_t kF12 = 111;
 constexpr std::uint32_t kControlShift = controlKey + shiftKey;
 constexpr std::uint16_t kXControlShift = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT;
 const HotKeyId kSelect{0x68746B31, 1};
@@ -52,7 +60,7 @@ protected:
 };
 
 TEST_F(X11Hotkeys, PressReachesTheHandlerWithItsIdOncePerPress) {
-    ASSERT_TRUE(service->registerHotKey(kZ, kControlShift, kSelect));
+    ASSERT_TRUE(service->registerHotKey(kZ, kControlShift, kSelect, "Z"));
     const xcb_keycode_t z = other.keycode('z');
 
     ASSERT_TRUE(pressFires(z));
@@ -73,7 +81,7 @@ TEST_F(X11Hotkeys, PressReachesTheHandlerWithItsIdOncePerPress) {
 }
 
 TEST_F(X11Hotkeys, OtherModifiersOrABareKeyDoNotFire) {
-    ASSERT_TRUE(service->registerHotKey(kZ, kControlShift, kSelect));
+    ASSERT_TRUE(service->registerHotKey(kZ, kControlShift, kSelect, "Z"));
     const xcb_keycode_t z = other.keycode('z');
     EXPECT_TRUE(pressIgnored(z, {keysym::control}));
     EXPECT_TRUE(pressIgnored(z, {keysym::control, keysym::shift, keysym::alt}));
@@ -83,7 +91,7 @@ TEST_F(X11Hotkeys, OtherModifiersOrABareKeyDoNotFire) {
 
 TEST_F(X11Hotkeys, EachModifierFlagGrabsItsXModifier) {
     const xcb_keycode_t x = other.keycode('x');
-    ASSERT_TRUE(service->registerHotKey(kX, cmdKey + optionKey, kClose));
+    ASSERT_TRUE(service->registerHotKey(kX, cmdKey + optionKey, kClose, "X"));
     EXPECT_TRUE(pressFires(x, {keysym::super, keysym::alt}));
     EXPECT_TRUE(pressIgnored(x, {keysym::control, keysym::alt}));
 }
@@ -92,7 +100,7 @@ class X11HotkeysWithLock : public X11Hotkeys, public ::testing::WithParamInterfa
 
 // NumLock and CapsLock change the modifier state of every press; the shortcut must not care.
 TEST_P(X11HotkeysWithLock, FiresWhileTheLockIsOn) {
-    ASSERT_TRUE(service->registerHotKey(kZ, kControlShift, kSelect));
+    ASSERT_TRUE(service->registerHotKey(kZ, kControlShift, kSelect, "Z"));
     other.tap(GetParam());   // lock on
     const bool firesLocked = pressFires(other.keycode('z'));
     other.tap(GetParam());   // lock off again
@@ -108,11 +116,11 @@ TEST_F(X11Hotkeys, AShortcutHeldByAnotherProgramIsRefusedWithoutLeftovers) {
     // first and must be rolled back.
     ASSERT_TRUE(other.grabKey(z, kXControlShift | XCB_MOD_MASK_LOCK));
 
-    EXPECT_EQ(service->registerHotKey(kZ, kControlShift, kSelect), std::nullopt);
+    EXPECT_EQ(service->registerHotKey(kZ, kControlShift, kSelect, "Z"), std::nullopt);
     EXPECT_TRUE(log.contains("hotkey Control+Shift+Z is held by another program"));
 
     // The other registrations are unaffected.
-    ASSERT_TRUE(service->registerHotKey(kX, kControlShift, kClose));
+    ASSERT_TRUE(service->registerHotKey(kX, kControlShift, kClose, "X"));
     EXPECT_TRUE(pressFires(other.keycode('x')));
     EXPECT_EQ(fired.back(), kClose);
 
@@ -123,17 +131,17 @@ TEST_F(X11Hotkeys, AShortcutHeldByAnotherProgramIsRefusedWithoutLeftovers) {
 }
 
 TEST_F(X11Hotkeys, TheSameShortcutTwiceIsRefused) {
-    ASSERT_TRUE(service->registerHotKey(kZ, kControlShift, kSelect));
-    EXPECT_EQ(service->registerHotKey(kZ, kControlShift, kClose), std::nullopt);
+    ASSERT_TRUE(service->registerHotKey(kZ, kControlShift, kSelect, "Z"));
+    EXPECT_EQ(service->registerHotKey(kZ, kControlShift, kClose, "Z"), std::nullopt);
     EXPECT_TRUE(pressFires(other.keycode('z')));
     EXPECT_EQ(fired.back(), kSelect);
 }
 
 TEST_F(X11Hotkeys, UnregisterReleasesEveryGrab) {
     const xcb_keycode_t z = other.keycode('z');
-    const auto handle = service->registerHotKey(kZ, kControlShift, kSelect);
+    const auto handle = service->registerHotKey(kZ, kControlShift, kSelect, "Z");
     ASSERT_TRUE(handle);
-    const auto kept = service->registerHotKey(kX, kControlShift, kClose);
+    const auto kept = service->registerHotKey(kX, kControlShift, kClose, "X");
     ASSERT_TRUE(kept);
     service->unregisterHotKey(*handle);
     service->unregisterHotKey(*handle);   // twice is harmless
@@ -148,45 +156,33 @@ TEST_F(X11Hotkeys, UnregisterReleasesEveryGrab) {
 }
 
 TEST_F(X11Hotkeys, UnknownCodesAndKeysMissingFromTheKeyboardAreRefused) {
-    EXPECT_EQ(service->registerHotKey(52, kControlShift, kSelect), std::nullopt);
+    EXPECT_EQ(service->registerHotKey(52, kControlShift, kSelect, ""), std::nullopt);
     EXPECT_TRUE(log.contains("names no known key"));
     // F16 has no key on the test keyboard.
-    EXPECT_EQ(service->registerHotKey(106, kControlShift, kSelect), std::nullopt);
+    EXPECT_EQ(service->registerHotKey(106, kControlShift, kSelect, "F16"), std::nullopt);
     EXPECT_TRUE(log.contains("hotkey Control+Shift+F16 has no key on this keyboard"));
 }
 
-// Keys move when the user switches layouts or runs xmodmap: the grabs must follow.
-TEST_F(X11Hotkeys, GrabsFollowTheKeyboardMapping) {
-    const xcb_keycode_t f12 = other.keycode(keysym::f12);
-    const xcb_keycode_t spare = other.spareKeycode();
-    ASSERT_TRUE(service->registerHotKey(kF12, kControlShift, kSelect));
-    ASSERT_TRUE(pressFires(f12));
-
-    // A second key now also produces F12: both fire.
-    other.remap(spare, {keysym::f12});
-    EXPECT_TRUE(test::pumpUntil([&] { return pressFires(spare); }, 4s));
-    EXPECT_TRUE(pressFires(f12));
-
-    // The original key loses F12: its grab goes, the other key keeps working.
-    other.remap(f12, {});
-    test::pumpFor(300ms);
-    EXPECT_TRUE(pressIgnored(f12));
-    EXPECT_TRUE(pressFires(spare));
-    EXPECT_TRUE(other.grabKey(f12, kXControlShift)) << "the key that lost F12 is still grabbed";
-    other.ungrabKey(f12, kXControlShift);
-}
-
-/// Switches the keyboard layout as a user would, and back when it goes.
+/// Switches the keyboard layout as a user would (and the active group, for a
+/// layout that is a second group), and back to US when it goes.
 class Layout {
 public:
-    explicit Layout(const char* name) { ok_ = set(name); }
-    ~Layout() { set("us"); }
+    Layout(const QStringList& setxkbmap, std::uint8_t group) {
+        ok_ = set(setxkbmap);
+        if (ok_ && group != 0) {
+            xcb_connection_t* c = test::qtConnection();
+            const XcbReply<xcb_generic_error_t> error(xcb_request_check(
+                c, xcb_xkb_latch_lock_state_checked(c, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, group, 0, 0, 0)));
+            ok_ = !error;
+        }
+    }
+    ~Layout() { set({"-layout", "us"}); }
     bool ok() const { return ok_; }
 
 private:
-    static bool set(const char* name) {
+    static bool set(const QStringList& args) {
         QProcess p;
-        p.start("setxkbmap", QStringList{name});
+        p.start("setxkbmap", args);
         const bool done = p.waitForFinished(5000) && p.exitCode() == 0;
         if (p.state() != QProcess::NotRunning) {
             p.kill();
@@ -197,20 +193,80 @@ private:
     bool ok_;
 };
 
-// A new layout reaches toolkit clients only as an XKB notice, never as a core
-// MappingNotify; the German layout swaps Y and Z.
-TEST_F(X11Hotkeys, GrabsFollowALayoutSwitch) {
-    const xcb_keycode_t usZ = other.keycode('z');
-    const xcb_keycode_t usY = other.keycode('y');
-    ASSERT_TRUE(service->registerHotKey(kZ, kControlShift, kSelect));
-    {
-        Layout german("de");
-        ASSERT_TRUE(german.ok()) << "setxkbmap de failed";
-        ASSERT_EQ(other.keycode('z'), usY);
-        EXPECT_TRUE(test::pumpUntil([&] { return pressFires(usY, {keysym::control, keysym::shift}, 500ms); }, 4s));
-        EXPECT_TRUE(pressIgnored(usZ));
+struct Record {
+    std::uint32_t keyCode;
+    std::uint32_t modifiers;
+    const char* character;
+};
+struct LayoutCase {
+    const char* name;
+    QStringList setxkbmap;
+    std::uint8_t group;
+    std::vector<std::pair<Record, const char*>> labels;   ///< what the settings field and the tray show
+    const char* trayBracket;                              ///< the tray's label for "]" (code 30)
+};
+
+class X11HotkeysOnLayout : public X11Hotkeys, public ::testing::WithParamInterface<LayoutCase> {};
+
+// The shipped presets are pressed where the layout puts their letters (AZERTY,
+// QWERTZ, Dvorak) or, without Latin letters, on the physical key; every key is
+// named as the layout names it; grabs and names follow the switch.
+TEST_P(X11HotkeysOnLayout, PresetsFireFromTheLayoutsKeysAndKeysWearItsNames) {
+    const LayoutCase& c = GetParam();
+    TrayMenu tray;
+    tray.setKeyEquivalent(MenuItemRole::StartSelection, "]", menuControlKey);
+    const std::vector<std::pair<std::uint32_t, char>> presets{{6, 'Z'}, {7, 'X'}, {0, 'A'}, {8, 'C'}, {9, 'V'}, {40, 'K'}};
+    for (std::uint32_t i = 0; i < presets.size(); ++i) {
+        ASSERT_TRUE(service->registerHotKey(presets[i].first, kControlShift, {0, i + 1}, std::string(1, presets[i].second)));
     }
-    EXPECT_TRUE(test::pumpUntil([&] { return pressFires(usZ, {keysym::control, keysym::shift}, 500ms); }, 4s));
+    ASSERT_TRUE(service->registerHotKey(126, kControlShift, {0, 7}, "\u2191"));
+    const xcb_keycode_t physicalZ = 52;   // US Z
+    Layout layout(c.setxkbmap, c.group);
+    ASSERT_TRUE(layout.ok());
+
+    const xcb_keycode_t z = other.keycode('z');   // with a second group: the key of the first
+    ASSERT_TRUE(test::pumpUntil([&] { return pressFires(z, {keysym::control, keysym::shift}, 300ms); }, 4s));
+    EXPECT_EQ(fired.back().id, 1u);
+    for (std::uint32_t i = 1; i < presets.size(); ++i) {
+        EXPECT_TRUE(pressFires(other.keycode(static_cast<std::uint32_t>(presets[i].second | 0x20)))) << presets[i].second;
+        EXPECT_EQ(fired.back().id, i + 1);
+    }
+    EXPECT_TRUE(pressFires(other.keycode(0xff52)));   // Up
+    if (z != physicalZ) {
+        EXPECT_TRUE(pressIgnored(physicalZ));
+    }
+
+    const KeyboardLayout names(test::qtConnection(), nullptr);
+    for (const auto& [record, label] : c.labels) {
+        EXPECT_EQ(names.label(record.keyCode, record.character), label) << "code " << record.keyCode;
+    }
+    EXPECT_TRUE(test::pumpUntil([&] { return tray.action(MenuItemRole::StartSelection)->text().endsWith(QString("Ctrl+") + c.trayBracket); }))
+        << tray.action(MenuItemRole::StartSelection)->text().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, X11HotkeysOnLayout,
+    ::testing::Values(
+        LayoutCase{"us", {"-layout", "us"}, 0, {{{6, 0, "Z"}, "Z"}, {{49, 0, "Space"}, " "}, {{83, 0, "Keypad 1"}, "1"}, {{36, 0, ""}, "\u21A9"}}, "]"},
+        LayoutCase{"fr", {"-layout", "fr"}, 0, {{{6, 0, "Z"}, "Z"}, {{26, 0, "7"}, "\u00C8"}, {{18, 0, "1"}, "&"}, {{19, 0, "\u00C9"}, "\u00C9"}}, "$"},
+        LayoutCase{"de", {"-layout", "de"}, 0, {{{16, 0, "Y"}, "Y"}, {{41, 0, ";"}, "\u00D6"}, {{27, 0, "-"}, "\u00DF"}}, "+"},
+        LayoutCase{"ru", {"-layout", "us,ru"}, 1, {{{6, 0, "Z"}, "\u042F"}, {{41, 0, ";"}, "\u0416"}}, "\u042A"},
+        LayoutCase{"dvorak", {"-layout", "us", "-variant", "dvorak"}, 0, {{{6, 0, "Z"}, "Z"}, {{30, 0, "]"}, "="}}, "="}),
+    [](const ::testing::TestParamInfo<LayoutCase>& p) { return std::string(p.param.name); });
+
+// Recorded on AZERTY: the physical key, named by what it types there; AltGr
+// stands for Option.
+TEST_F(X11Hotkeys, ShortcutsRecordedOnAnotherLayoutFireFromTheirKey) {
+    Layout french({"-layout", "fr"}, 0);
+    ASSERT_TRUE(french.ok());
+    test::pumpFor(300ms);
+    ASSERT_TRUE(service->registerHotKey(18, controlKey, kSelect, "&"));
+    ASSERT_TRUE(service->registerHotKey(19, optionKey, kClose, "\u00C9"));
+    EXPECT_TRUE(pressFires(10, {keysym::control}));   // the & key
+    EXPECT_EQ(fired.back(), kSelect);
+    EXPECT_TRUE(pressFires(11, {0xfe03}));   // AltGr + the é key
+    EXPECT_EQ(fired.back(), kClose);
+    EXPECT_TRUE(pressFires(11, {keysym::alt}));
 }
 
 } // namespace
