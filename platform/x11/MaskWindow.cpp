@@ -1,5 +1,6 @@
 #include "platform/x11/MaskWindow.h"
 
+#include "platform/x11/CompositorWatch.h"
 #include "platform/x11/MaskStacking.h"
 #include "platform/x11/QtCanvas.h"
 #include "platform/x11/ScreenSpace.h"
@@ -70,10 +71,13 @@ QScreen* screenFor(const QRect& rootRect) {
 
 // --- MaskContext ---------------------------------------------------------------
 
-MaskContext::MaskContext(LogSink& log) : log_(log), stacking_(std::make_unique<MaskStacking>()) {
+MaskContext::MaskContext(LogSink& log) : log_(log), stacking_(std::make_unique<MaskStacking>(log)) {
     if (xcb_connection_t* c = xcbConnection()) {
         const xcb_query_extension_reply_t* shape = xcb_get_extension_data(c, &xcb_shape_id);
         hasShape_ = shape && shape->present;
+        // Watching first, then asking: a change in between is not missed.
+        watch_ = std::make_unique<CompositorWatch>([this](bool running) { compositorChanged(running); });
+        compositor_ = compositorRunning();
     }
     if (!hasShape_) {
         log_("the X server has no SHAPE extension: the veil cannot let clicks through");
@@ -83,12 +87,30 @@ MaskContext::MaskContext(LogSink& log) : log_(log), stacking_(std::make_unique<M
 MaskContext::~MaskContext() = default;
 
 bool MaskContext::checkCompositor() {
-    compositor_ = compositorRunning();
+    if (!watch_ || !watch_->watching()) {
+        compositor_ = compositorRunning();
+    }
     if (!compositor_ && !warned_) {
         log_("no compositor: the veil will be opaque; dimming needs a compositing manager");
     }
     warned_ = !compositor_;
     return compositor_;
+}
+
+void MaskContext::compositorChanged(bool running) {
+    if (running == compositor_) {
+        return;
+    }
+    compositor_ = running;
+    warned_ = !running;
+    if (running) {
+        log_("a compositor is running: the veil is translucent again");
+    } else {
+        log_("the compositor has gone: the veil is opaque now, with the hole cut out of it");
+    }
+    for (MaskWindow* window : windows_) {
+        window->compositorChanged();
+    }
 }
 
 // --- MaskWindow ----------------------------------------------------------------
@@ -116,6 +138,7 @@ MaskWindow::MaskWindow(const Rect& frame, const QRect& rootRect, SurfacePainter&
     }
     widget->winId();
     prepareNativeWindow();
+    context_.attach(*this);
 }
 
 MaskWindow::~MaskWindow() { close(); }
@@ -146,6 +169,9 @@ void MaskWindow::orderFront() {
     wanted_ = true;
     applyVisibility();
     widget_->raise();
+    // Raised above everything at once; this program's own menu or settings window
+    // goes back above the veil at the end of the pass.
+    context_.stacking().scheduleRaise();
 }
 
 void MaskWindow::orderOut() {
@@ -198,6 +224,7 @@ void MaskWindow::close() {
     if (closed_) {
         return;
     }
+    context_.detach(*this);
     if (widget_) {
         context_.stacking().remove(static_cast<xcb_window_t>(widget_->winId()));
         widget_->detach();

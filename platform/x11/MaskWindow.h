@@ -3,8 +3,9 @@
 // per-pixel translucent Qt window per display, painted by the mask view.
 //
 // How the window operations map to X:
-// - shielding level: override-redirect windows stacked above everything, and put
-//   back on top whenever the window manager raises a frame (MaskStacking);
+// - shielding level: override-redirect windows stacked above every other
+//   program's windows, and put back on top whenever one comes up above them;
+//   this program's own windows stay above (MaskStacking);
 // - order front / out: map and raise / unmap; an order out followed by an order
 //   front in the same pass of the event loop (every new hole does that) never
 //   reaches the screen, so the veil does not flicker;
@@ -27,13 +28,18 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 
 namespace dimwell::x11 {
 
+class CompositorWatch;
 class MaskStacking;
+class MaskWindow;
 class X11Displays;
 
 /// What the mask windows share: the compositor state and the stacking guard.
+/// When a compositor starts or stops, every window switches at once between the
+/// translucent veil and the opaque one with the hole cut out.
 class MaskContext {
 public:
     explicit MaskContext(LogSink& log);
@@ -42,14 +48,21 @@ public:
     MaskContext& operator=(const MaskContext&) = delete;
 
     MaskStacking& stacking() { return *stacking_; }
-    /// Whether translucency works; checked afresh, logged once when it does not.
+    /// Whether translucency works; logged once when it does not.
     bool checkCompositor();
     bool compositor() const { return compositor_; }
     bool hasShape() const { return hasShape_; }
 
+    void attach(MaskWindow& window) { windows_.insert(&window); }
+    void detach(MaskWindow& window) { windows_.erase(&window); }
+
 private:
+    void compositorChanged(bool running);
+
     Logger log_;
     std::unique_ptr<MaskStacking> stacking_;
+    std::unique_ptr<CompositorWatch> watch_;
+    std::set<MaskWindow*> windows_;
     bool compositor_ = true;
     bool warned_ = false;
     bool hasShape_ = false;
@@ -80,6 +93,8 @@ public:
     xcb_window_t windowId() const;
     /// Paints `region` (widget coordinates); the widget's paint event calls it.
     void paint(QWidget& widget, const QRegion& region);
+    /// A compositor started or stopped: cut the hole out of the window, or stop cutting.
+    void compositorChanged() { updateBoundingShape(); }
 
 private:
     void applyVisibility();

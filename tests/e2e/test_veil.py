@@ -3,7 +3,8 @@
 probe, on Xorg with two monitors (1920x1080 primary, 1280x1024 to its right),
 openbox and picom, checked pixel by pixel on screenshots: the hole, opacity steps,
 "currentonly", clicks through the veil, monitors mirrored, unplugged and plugged,
-a clean screen after closing; then without a compositor and without a window manager."""
+a clean screen after closing; then without a compositor, with one that dies and
+comes back, and without a window manager."""
 import os
 import subprocess
 import time
@@ -138,7 +139,10 @@ def main_desktop():
         late = d.xlogo(title="late", geometry="200x200+700+500")
         x, y, w, _ = d.window_rect(late)
         check.pixel("a window opened later is dimmed", x + w // 2, y + 15, WHITE_DIMMED)
+        _, menu = d.translucent_window(1400, 700, 200, 100, rgba=(255, 255, 255, 255), title="menu")
+        check.pixel("another program's menu opened later is dimmed", 1500, 750, WHITE_DIMMED)
         check.shot("windows-under-the-veil")
+        d.terminate(menu)
 
         # A mirror shows the same picture: it gets no window of its own.
         mirror = d.mirror_monitor("DUMMY1")
@@ -192,6 +196,25 @@ def fallback_desktop():
         return check.failures
 
 
+def compositor_comes_and_goes():
+    """The compositor dies under a shown veil and starts again: the veil turns opaque
+    with the hole cut out, then translucent again, each time at once."""
+    with Desktop(monitors=1) as d:
+        check = Checks(d)
+        probe = Probe(d)
+        probe.send("hole 300 200 500 400")
+        hole_edges(check, "with a compositor", 300, 200, 500, 400, veiled())
+        d.stop_compositor()
+        hole_edges(check, "compositor gone", 300, 200, 500, 400, (0, 0, 0))
+        check.that("the lost compositor is logged", "the compositor has gone" in probe.log())
+        check.shot("compositor-gone")
+        d.start_compositor()
+        hole_edges(check, "compositor back", 300, 200, 500, 400, veiled())
+        check.that("the new compositor is logged", "a compositor is running" in probe.log())
+        probe.send("quit")
+        return check.failures
+
+
 def unmanaged_desktop():
     """No window manager: a window that raises itself goes back under the veil."""
     with Desktop(monitors=1, wm=False) as d:
@@ -210,7 +233,7 @@ def unmanaged_desktop():
 
 def main():
     failures = []
-    for scenario in (main_desktop, fallback_desktop, unmanaged_desktop):
+    for scenario in (main_desktop, fallback_desktop, compositor_comes_and_goes, unmanaged_desktop):
         try:
             failures += scenario()
         except DesktopError as e:

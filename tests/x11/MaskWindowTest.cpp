@@ -73,6 +73,25 @@ protected:
         return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
     }
 
+    /// The root's child holding `w` (its frame, when managed).
+    xcb_window_t topLevel(xcb_window_t w) {
+        for (;;) {
+            const auto t = freed(xcb_query_tree_reply(x.get(), xcb_query_tree(x.get(), w), nullptr));
+            if (!t || t->parent == t->root) {
+                return w;
+            }
+            w = t->parent;
+        }
+    }
+
+    /// Whether top-level `a` lies above top-level `b` on the server.
+    bool above(xcb_window_t a, xcb_window_t b) {
+        const auto t = freed(xcb_query_tree_reply(x.get(), xcb_query_tree(x.get(), x.root()), nullptr));
+        const xcb_window_t* children = xcb_query_tree_children(t.get());
+        const auto end = children + xcb_query_tree_children_length(t.get());
+        return std::find(children, end, a) > std::find(children, end, b);
+    }
+
     RecordingLog log;
     Xconn x;
     std::unique_ptr<X11Displays> displays;
@@ -178,6 +197,54 @@ TEST_F(MaskWindowTest, MovingTheHoleRepaintsOnlyTheOldAndNewHole) {
     window->display();
     ASSERT_EQ(painter->areas.size(), 1u);
     EXPECT_EQ(painter->areas.front(), (Rect{0, 0, frame.width, frame.height}));
+}
+
+TEST_F(MaskWindowTest, VeilCoversOtherProgramsWindowsButNotThisProgramsOwn) {
+    auto window = makeWindow();
+    window->setShieldingLevel();
+    window->orderFront();
+    const xcb_window_t mask = window->windowId();
+    ASSERT_TRUE(pumpUntil([&] { return mapped(mask); }, 3000));
+
+    // Another program's menu maps on top of everything; the veil covers it again.
+    Client menuProgram("python3", {DIMWELL_SOURCE_RESOURCES "/../scripts/xwire.py", "window", "--geometry",
+                                   "200x100+100+100"});
+    xcb_window_t menu = 0;
+    ASSERT_TRUE(pumpUntil([&] {
+        const auto lines = menuProgram.linesUntil("", 50);
+        menu = lines.empty() ? 0 : static_cast<xcb_window_t>(std::stoul(lines.front()));
+        return menu != 0;
+    }, 5000));
+    EXPECT_TRUE(pumpUntil([&] { return above(mask, menu); }, 3000)) << "another program's menu is not dimmed";
+
+    // This program's own menu and its managed settings window stay above the veil,
+    // also when a new hole raises the masks.
+    QWidget ownMenu(nullptr, Qt::Window | Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+    ownMenu.setGeometry(300, 300, 100, 100);
+    ownMenu.show();
+    QWidget settings;
+    settings.setGeometry(500, 300, 200, 100);
+    settings.show();
+    const xcb_window_t ownMenuId = static_cast<xcb_window_t>(ownMenu.winId());
+    const xcb_window_t settingsId = static_cast<xcb_window_t>(settings.winId());
+    ASSERT_TRUE(pumpUntil([&] { return mapped(ownMenuId) && mapped(settingsId); }, 3000));
+    window->orderFront();
+    pumpFor(300);
+    EXPECT_TRUE(above(ownMenuId, mask));
+    EXPECT_TRUE(above(topLevel(settingsId), mask));
+    EXPECT_TRUE(above(mask, menu));
+
+    // A window that keeps raising itself over the veil (a screen locker) is left
+    // on top rather than fought without end.
+    const std::uint32_t top = XCB_STACK_MODE_ABOVE;
+    for (int i = 0; i < 15; ++i) {
+        xcb_configure_window(x.get(), menu, XCB_CONFIG_WINDOW_STACK_MODE, &top);
+        xcb_flush(x.get());
+        pumpFor(20);
+    }
+    pumpFor(200);
+    EXPECT_TRUE(above(menu, mask));
+    EXPECT_TRUE(log.contains("keeps raising itself above the veil"));
 }
 
 TEST_F(MaskWindowTest, ClosedWindowIsDestroyedAndIgnoresLaterCalls) {
