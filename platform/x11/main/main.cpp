@@ -1,7 +1,10 @@
 // Dimwell: dims every display except one clear rectangle.
 
 #include "app/AppDelegate.h"
+#include "app/RemoteActions.h"
 #include "common/Log.h"
+#include "platform/linux/CommandLineAnswer.h"
+#include "platform/linux/RemoteControl.h"
 #include "platform/x11/ProgramApplications.h"
 #include "platform/x11/QtSettingsWindows.h"
 #include "platform/x11/QuitOnSignal.h"
@@ -19,6 +22,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -33,6 +38,10 @@ bool displayReachable() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Help, version and remote actions need no display and no second Dimwell.
+    if (const std::optional<int> answered = dimwell::linuxdesktop::answerCommandLine(argc, argv)) {
+        return *answered;
+    }
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display || !displayReachable()) {
         std::fprintf(stderr, "Dimwell: cannot open the X display %s\n",
@@ -70,10 +79,14 @@ int main(int argc, char* argv[]) {
     dimwell::AppDelegate delegate(desktop.ports(), {statusBar, statusMenu, applications, loginItems, settingsWindows});
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate.applicationWillTerminate(); });
 
+    dimwell::linuxdesktop::RemoteControl remote(
+        desktop.log(), [&delegate](const std::string& action) { return dimwell::performRemoteAction(delegate, action); });
+
     delegate.awakeFromNib();
     // Launching has finished once the event loop turns.
-    QTimer::singleShot(0, &app, [&delegate, &log] {
+    QTimer::singleShot(0, &app, [&delegate, &log, &remote] {
         delegate.applicationDidFinishLaunching();
+        remote.publish();
         log("Dimwell started");
     });
     return QApplication::exec();
