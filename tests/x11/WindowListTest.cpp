@@ -107,7 +107,23 @@ TEST_F(WindowListTest, LayersOfDocksKeptAboveWindowsPopupsAndTheOverlay) {
     // Another program's override-redirect popup sits above the band.
     Client popup(DIMWELL_ATSPI_FIXTURE, {"--popup", "--geometry", "150x80+700+100"});
     ASSERT_TRUE(pumpUntil([&] { return byPid(popup.pid()).has_value(); }, 8000));
-    EXPECT_EQ(byPid(popup.pid())->layer, 101);
+    const WindowInfo bare = *byPid(popup.pid());
+    EXPECT_EQ(bare.layer, 101);
+
+    // Holding a client with WM_STATE makes it a window manager's frame, as fluxbox
+    // and i3 draw them: listed as the client (its number, owner and layer) with the
+    // frame's rectangle.
+    const xcb_window_t client = x.createWindow(QRect(2, 2, 100, 50), false,
+                                               {{"_NET_WM_STATE", {"_NET_WM_STATE_ABOVE"}}}, bare.windowNumber);
+    const std::uint32_t normalState[] = {1, XCB_NONE};
+    xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, client, x.atom("WM_STATE"), x.atom("WM_STATE"), 32, 2,
+                        normalState);
+    xcb_flush(x.get());
+    ASSERT_TRUE(pumpUntil([&] { return byNumber(client).has_value(); }, 3000)) << "the frame is still a popup";
+    EXPECT_EQ(byNumber(client)->ownerPid, static_cast<std::int32_t>(::getpid()));
+    EXPECT_EQ(byNumber(client)->layer, 3);
+    EXPECT_EQ(byNumber(client)->bounds, bare.bounds);
+    EXPECT_FALSE(byPid(popup.pid())) << "the frame is listed on its own";
 }
 
 TEST_F(WindowListTest, WindowsVanishingWhileTheListIsReadAreSkipped) {

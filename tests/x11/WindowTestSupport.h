@@ -194,12 +194,14 @@ public:
         return in->adjusted(-int(e[0]), -int(e[2]), int(e[1]), int(e[3]));
     }
 
-    /// A mapped top-level window of this connection, with properties set before mapping.
+    /// A mapped window of this connection (top-level unless a parent is given), with
+    /// properties set before mapping.
     xcb_window_t createWindow(const QRect& r, bool overrideRedirect,
-                              const std::vector<std::pair<const char*, std::vector<const char*>>>& atomLists = {}) {
+                              const std::vector<std::pair<const char*, std::vector<const char*>>>& atomLists = {},
+                              xcb_window_t parent = XCB_NONE) {
         const xcb_window_t w = xcb_generate_id(c_);
         const std::uint32_t values[] = {0x808080, overrideRedirect ? 1u : 0u};
-        xcb_create_window(c_, XCB_COPY_FROM_PARENT, w, root_, static_cast<std::int16_t>(r.x()),
+        xcb_create_window(c_, XCB_COPY_FROM_PARENT, w, parent ? parent : root_, static_cast<std::int16_t>(r.x()),
                           static_cast<std::int16_t>(r.y()), static_cast<std::uint16_t>(r.width()),
                           static_cast<std::uint16_t>(r.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, rootVisual_,
                           XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
