@@ -600,15 +600,22 @@ EndSection
         if self.wm == "openbox":
             return [binary, "--sm-disable"]
         if self.wm == "fluxbox":
-            home = os.path.join(self.dir, "fluxbox")
+            # Where it looks in HOME: without this folder it would copy the system's
+            # configuration over ours.
+            home = os.path.join(self.dir, ".fluxbox")
             os.makedirs(home, exist_ok=True)
             for name in ("keys", "menu", "apps"):
                 open(os.path.join(home, name), "w").close()
+            # The root keeps our background: the style's wallpaper would come with a
+            # message window when it cannot be set.
+            with open(os.path.join(home, "overlay"), "w") as f:
+                f.write("background: none\n")
             rc = os.path.join(home, "init")
             with open(rc, "w") as f:
                 # No toolbar or slit to cover the screen; windows go where they ask.
                 f.write(f"session.keyFile: {home}/keys\nsession.menuFile: {home}/menu\n"
-                        f"session.appsFile: {home}/apps\nsession.screen0.toolbar.visible: false\n"
+                        f"session.appsFile: {home}/apps\nsession.styleOverlay: {home}/overlay\n"
+                        "session.screen0.toolbar.visible: false\n"
                         "session.screen0.slit.autoHide: true\nsession.screen0.workspaces: 1\n"
                         "session.configVersion: 13\n")
             return [binary, "-rc", rc]
