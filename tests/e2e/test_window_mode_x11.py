@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Window mode and view mode on a real desktop (two monitors, openbox, picom, an
+"""Window mode and view mode on a real desktop (two monitors, picom, an
 accessibility bus): the hole is the window (frame included) or the accessible
 panel under the pointer, follows the window's moves and resizes, stops with the
-close shortcut; with "bringtofront" off it is the active window, raised nothing."""
+close shortcut; with "bringtofront" off it is the active window, raised nothing.
+The pointer scenario runs under openbox, and under fluxbox and i3 (floating),
+whose frames are override-redirect windows."""
 import os
 import subprocess
 import time
@@ -46,11 +48,11 @@ def read_fixture(popen, timeout=10.0):
     return window, panels
 
 
-def under_the_pointer():
+def under_the_pointer(wm):
     shortcuts = preset_shortcuts()
     failures = []
-    with Desktop(monitors=2, atspi=True) as d:
-        checks = Checks(d, OUT_DIR, failures)
+    with Desktop(monitors=2, atspi=True, wm=wm) as d:
+        checks = Checks(d, out_dir(os.path.join("window-mode", wm)), failures)
         write_prefs(d)
         target = red_logo(d, "target", "300x200+400+300")
         d.move_pointer(1500, 1000)
@@ -122,6 +124,16 @@ def under_the_pointer():
         d.terminate(program)
         failures += missing_log_lines(d, ["The current app is xlogo", "window moved",
                                           "The current app is dimwell_atspi_f"])
+    return [f"{wm}: {f}" for f in failures]
+
+
+def under_each_window_manager():
+    failures = []
+    for wm in ("openbox", "fluxbox", "i3"):
+        try:
+            failures += under_the_pointer(wm)
+        except DesktopError as e:
+            failures.append(f"{wm}: {e}")
     return failures
 
 
@@ -160,4 +172,4 @@ def active_window():
 
 
 if __name__ == "__main__":
-    run_main(lambda: under_the_pointer() + active_window())
+    run_main(lambda: under_each_window_manager() + active_window())
