@@ -89,7 +89,8 @@ std::vector<FrameClient> FrameClients::of(const std::vector<xcb_window_t>& topLe
 }
 
 bool FrameClients::isPopupWindow(xcb_window_t topLevel, bool overrideRedirect) const {
-    return overrideRedirect && isPopup(true, of({topLevel}).front().client);
+    // Managed windows are never popups: only override-redirect ones need the look inside.
+    return overrideRedirect && of({topLevel}).front().client == XCB_WINDOW_NONE;
 }
 
 } // namespace dimwell::x11
