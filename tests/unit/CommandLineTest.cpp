@@ -37,12 +37,5 @@ TEST(CommandLine, ReadsEachRequestAndRefusesTheRest) {
     }
 }
 
-TEST(CommandLine, HelpNamesEveryAction) {
-    const std::string help = commandLineHelp();
-    for (const char* action : {"selectMode", "clickoutToggle", "settings", "tutorial", "quit"}) {
-        EXPECT_NE(help.find(std::string("\n  ") + action + " "), std::string::npos) << action;
-    }
-}
-
 } // namespace
 } // namespace dimwell
