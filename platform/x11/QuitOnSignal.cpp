@@ -11,6 +11,10 @@ namespace {
 
 int pipeFds[2] = {-1, -1};
 
+/// A hang-up (the terminal or session going away) ends Dimwell like a request to
+/// terminate: through the event loop, so the tutorial it started ends with it.
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
 void onSignal(int signal) {
     const int saved = errno;
     const unsigned char byte = static_cast<unsigned char>(signal);
@@ -40,13 +44,15 @@ QuitOnSignal::QuitOnSignal(std::function<void(int)> onQuit) : onQuit_(std::move(
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int signal : kQuitSignals) {
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 QuitOnSignal::~QuitOnSignal() {
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
+    for (const int signal : kQuitSignals) {
+        std::signal(signal, SIG_DFL);
+    }
     notifier_.reset();
     for (int& fd : pipeFds) {
         if (fd >= 0) {

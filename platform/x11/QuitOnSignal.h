@@ -1,5 +1,5 @@
 #pragma once
-// SIGTERM and SIGINT end the event loop cleanly: the handler only writes a byte
+// SIGTERM, SIGINT and SIGHUP end the event loop cleanly: the handler only writes a byte
 // to a pipe (all a signal handler may safely do), and the loop reads it.
 
 #include <QObject>
