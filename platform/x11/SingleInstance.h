@@ -1,7 +1,15 @@
 #pragma once
-// One Dimwell per user session: an exclusive lock on a file in the user's
-// runtime folder, held for as long as the program runs. The kernel drops it when
-// the process ends, however it ends.
+// One Dimwell per user and X display: a listening socket in the kernel's abstract
+// namespace, named after the user id and the display, held for as long as the
+// program runs. The kernel frees the name when the process ends, however it ends.
+//
+// Why a socket name and not a lock file: the name depends on nothing in the
+// environment, so every Dimwell of the session finds it (a file in
+// $XDG_RUNTIME_DIR is missed by one started without that variable, and a
+// fallback folder differs from it), and it needs no folder another user could
+// plant first. An abstract name has no owner, so a holder is only believed
+// when the kernel says it is a process of this user; a name taken by anyone
+// else never keeps Dimwell from starting.
 
 #include <string>
 
@@ -11,15 +19,17 @@ class SingleInstanceLock {
 public:
     enum class Outcome {
         Acquired,
-        HeldElsewhere,   ///< another instance runs
-        Unavailable,     ///< the lock file cannot be used; nothing can be said
+        HeldElsewhere,   ///< another instance of this user runs
+        Unavailable,     ///< the name cannot be used; nothing can be said
     };
 
-    /// Tries to take the lock at `path` without waiting; held while this object lives.
-    explicit SingleInstanceLock(const std::string& path);
-    /// $XDG_RUNTIME_DIR/dimwell-<display>.lock, or a private file in /tmp when
-    /// the session has no runtime folder.
+    /// Tries to take the abstract socket `name` without waiting; held while this object lives.
+    explicit SingleInstanceLock(const std::string& name);
+    /// The session's name: "dimwell-<uid>-<display>", the display normalised.
     static std::string sessionLockPath(const std::string& display);
+    /// ":0", ":0.0", "unix:0", "unix/:0" and "/tmp/.X11-unix/X0" all name ":0";
+    /// a display on another host keeps its host.
+    static std::string normalisedDisplay(const std::string& display);
 
     ~SingleInstanceLock();
     SingleInstanceLock(const SingleInstanceLock&) = delete;

@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """Dimwell as a tray application (Xorg dummy, openbox, picom, tint2 as tray host):
 the icon shows, its menu opens with a click and stops the hotkeys, "Start selection"
-dims the screen, "Quit Dimwell" ends the program and the tutorial of the first run.
+dims the screen, "Quit Dimwell" ends the program and the tutorial of the first run,
+and so does a hang-up.
 Without a tray host the hotkeys work and the icon comes with a host. A second
-Dimwell on the display exits at once."""
+Dimwell on the display exits at once, whatever its environment."""
 import os
 import signal
 import unittest
 
-from e2e_support import (BACKGROUND, Desktop, _alive, log_lines, out_dir, start_dimwell, tray_icon,
+from e2e_support import (BACKGROUND, DIMWELL, Desktop, _alive, log_lines, out_dir, start_dimwell, tray_icon,
                          veiled, wait_for_line, write_prefs)
 
 OUT_DIR = out_dir("tray")
@@ -82,11 +83,29 @@ class Tray(unittest.TestCase):
             wait_for_tray_icon(d)
             wait_for_line(d, "status icon in the system tray")
 
+    def test_a_hang_up_quits_like_quit_and_ends_the_tutorial(self):
+        tutorials = set()
+        try:
+            with Desktop(monitors=1, compositor=False) as d:
+                app = start_dimwell(d)   # a first run: the tutorial opens too
+                tutorials = d.wait_for(lambda: tutorial_pids(d), STEP, "the tutorial window")
+                app.send_signal(signal.SIGHUP)
+                self.assertEqual(exit_status(d, app), 0)
+                d.wait_for(lambda: not any(_alive(p) for p in tutorials), STEP, "the tutorial to end")
+        finally:
+            for pid in tutorials:
+                if _alive(pid):
+                    os.kill(pid, signal.SIGKILL)
+
     def test_a_second_dimwell_on_the_display_exits_at_once(self):
         with Desktop(monitors=1, compositor=False) as d:
             write_prefs(d)
             first = start_dimwell(d)
-            second = start_dimwell(d, name="second", started=False)
+            # The same session seen another way: no runtime folder, the display
+            # spelled with its screen.
+            env = d.env({"DIMWELL_LOG_STDERR": "1", "DISPLAY": d.display + ".0"})
+            env.pop("XDG_RUNTIME_DIR")
+            second = d.spawn([DIMWELL], name="second", env=env)
             self.assertEqual(exit_status(d, second), 0)
             self.assertIn("Dimwell is already running", log_lines(d, "second"))
             self.assertIsNone(first.poll())
