@@ -1,5 +1,6 @@
 #include "platform/x11/ProgramApplications.h"
 
+#include "common/ProgramIdentity.h"
 #include "platform/x11/RunningPrograms.h"
 
 #include <QCoreApplication>
@@ -60,14 +61,15 @@ bool ProgramApplications::launchTutorial() {
 
 std::vector<RunningApplication> ProgramApplications::runningTutorials() const {
     std::vector<RunningApplication> running;
-    for (const pid_t pid : processesRunning(tutorialPath_, getuid())) {
+    // Found by identity, not by path: a tutorial started from a copy or a link counts too.
+    for (const pid_t pid : processesDeclaring(kTutorialIdentity, getuid())) {
         running.push_back({static_cast<std::int32_t>(pid)});
     }
     return running;
 }
 
 void ProgramApplications::terminate(const RunningApplication& application) {
-    terminateIfRunning(application.processIdentifier, tutorialPath_, getuid());
+    terminateIfDeclaring(application.processIdentifier, kTutorialIdentity, getuid());
 }
 
 std::string ProgramApplications::toolPath(const std::string& name) const {

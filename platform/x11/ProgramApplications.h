@@ -1,6 +1,7 @@
 #pragma once
-// The programs installed with Dimwell: DimwellHelp beside it, the tools beside it
-// or in libexec/dimwell, and this program's own quit.
+// The programs installed with Dimwell: DimwellHelp beside it (running ones are
+// found by the identity their executable declares), the tools beside it or in
+// libexec/dimwell, and this program's own quit.
 
 #include "common/Log.h"
 #include "platform/ports/Applications.h"

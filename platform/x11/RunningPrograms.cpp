@@ -1,10 +1,15 @@
 #include "platform/x11/RunningPrograms.h"
 
+#include "common/ProgramIdentity.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
+#include <link.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -13,38 +18,102 @@ namespace dimwell::x11 {
 
 namespace {
 
-struct FileId {
-    dev_t device = 0;
-    ino_t inode = 0;
-};
+// Note segments are small; anything larger is not an executable we made.
+constexpr std::size_t kMaxNoteSegment = 64 * 1024;
+constexpr int kMaxProgramHeaders = 256;
 
-bool fileId(const std::string& path, FileId& id) {
+bool readAt(int fd, void* buffer, std::size_t size, off_t offset) {
+    return pread(fd, buffer, size, offset) == static_cast<ssize_t>(size);
+}
+
+std::size_t padded(std::size_t size, std::size_t alignment) { return (size + alignment - 1) / alignment * alignment; }
+
+/// The identity among the notes of one PT_NOTE segment; empty when none.
+std::string identityInNotes(const std::string& notes, std::size_t alignment) {
+    std::size_t at = 0;
+    while (at + sizeof(ElfW(Nhdr)) <= notes.size()) {
+        ElfW(Nhdr) header;
+        std::memcpy(&header, notes.data() + at, sizeof header);
+        if (header.n_namesz > notes.size() || header.n_descsz > notes.size()) {
+            return {};
+        }
+        // Offsets within the segment, which starts aligned: the description and the
+        // next note begin at the next multiple of the alignment.
+        const std::size_t nameAt = at + sizeof header;
+        const std::size_t descriptionAt = padded(nameAt + header.n_namesz, alignment);
+        const std::size_t next = padded(descriptionAt + header.n_descsz, alignment);
+        if (descriptionAt + header.n_descsz > notes.size()) {
+            return {};
+        }
+        if (header.n_type == kIdentityNoteType && header.n_namesz == sizeof kIdentityNoteOwner &&
+            std::memcmp(notes.data() + nameAt, kIdentityNoteOwner, sizeof kIdentityNoteOwner) == 0) {
+            std::string identity = notes.substr(descriptionAt, header.n_descsz);
+            identity.resize(std::strlen(identity.c_str()));   // the text ends at its NUL
+            return identity;
+        }
+        at = next;
+    }
+    return {};
+}
+
+/// The user owning /proc/<pid>, the process's user; false when it is gone.
+bool processUser(pid_t pid, uid_t& uid) {
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0) {
+    if (stat(("/proc/" + std::to_string(pid)).c_str(), &st) != 0) {
         return false;
     }
-    id = {st.st_dev, st.st_ino};
+    uid = st.st_uid;
     return true;
 }
 
-/// /proc/<pid> belongs to the process's user; its exe link, followed, is the
-/// executed file itself (a copy or a script of the same name is another file).
-bool runs(pid_t pid, const FileId& program, uid_t uid) {
-    const std::string proc = "/proc/" + std::to_string(pid);
-    struct stat st {};
-    if (stat(proc.c_str(), &st) != 0 || st.st_uid != uid) {
+/// Whether `pid` is a process of `uid` whose executable declares `identity`. The
+/// exe link opens the very file the process runs, even one deleted or replaced since.
+bool declares(pid_t pid, const std::string& identity, uid_t uid) {
+    uid_t owner = 0;
+    if (!processUser(pid, owner) || owner != uid) {
         return false;
     }
-    FileId exe;
-    return fileId(proc + "/exe", exe) && exe.device == program.device && exe.inode == program.inode;
+    const int fd = open(("/proc/" + std::to_string(pid) + "/exe").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool same = declaredIdentity(fd) == identity;
+    close(fd);
+    return same;
 }
 
 } // namespace
 
-std::vector<pid_t> processesRunning(const std::string& executablePath, uid_t uid) {
+std::string declaredIdentity(int fd) {
+    ElfW(Ehdr) header;
+    if (!readAt(fd, &header, sizeof header, 0) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
+        header.e_ident[EI_CLASS] != (sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32) ||
+        header.e_phentsize != sizeof(ElfW(Phdr)) || header.e_phnum > kMaxProgramHeaders) {
+        return {};
+    }
+    for (int i = 0; i < header.e_phnum; ++i) {
+        ElfW(Phdr) segment;
+        if (!readAt(fd, &segment, sizeof segment, static_cast<off_t>(header.e_phoff + i * sizeof segment))) {
+            return {};
+        }
+        if (segment.p_type != PT_NOTE || segment.p_filesz > kMaxNoteSegment) {
+            continue;
+        }
+        std::string notes(segment.p_filesz, '\0');
+        if (!readAt(fd, notes.data(), notes.size(), static_cast<off_t>(segment.p_offset))) {
+            continue;
+        }
+        std::string identity = identityInNotes(notes, segment.p_align == 8 ? 8 : 4);
+        if (!identity.empty()) {
+            return identity;
+        }
+    }
+    return {};
+}
+
+std::vector<pid_t> processesDeclaring(const std::string& identity, uid_t uid) {
     std::vector<pid_t> found;
-    FileId program;
-    if (!fileId(executablePath, program)) {
+    if (identity.empty()) {
         return found;
     }
     DIR* proc = opendir("/proc");
@@ -57,7 +126,7 @@ std::vector<pid_t> processesRunning(const std::string& executablePath, uid_t uid
         if (pid <= 0 || *end != '\0' || pid == getpid()) {
             continue;
         }
-        if (runs(static_cast<pid_t>(pid), program, uid)) {
+        if (declares(static_cast<pid_t>(pid), identity, uid)) {
             found.push_back(static_cast<pid_t>(pid));
         }
     }
@@ -66,9 +135,8 @@ std::vector<pid_t> processesRunning(const std::string& executablePath, uid_t uid
     return found;
 }
 
-bool terminateIfRunning(pid_t pid, const std::string& executablePath, uid_t uid) {
-    FileId program;
-    if (pid <= 0 || !fileId(executablePath, program)) {
+bool terminateIfDeclaring(pid_t pid, const std::string& identity, uid_t uid) {
+    if (pid <= 0 || identity.empty()) {
         return false;
     }
     // Holding a pidfd pins the process we check: if it ends and its id is
@@ -78,9 +146,9 @@ bool terminateIfRunning(pid_t pid, const std::string& executablePath, uid_t uid)
         if (errno != ENOSYS) {
             return false;
         }
-        return runs(pid, program, uid) && kill(pid, SIGTERM) == 0;
+        return declares(pid, identity, uid) && kill(pid, SIGTERM) == 0;
     }
-    const bool sent = runs(pid, program, uid) && syscall(SYS_pidfd_send_signal, pidfd, SIGTERM, nullptr, 0) == 0;
+    const bool sent = declares(pid, identity, uid) && syscall(SYS_pidfd_send_signal, pidfd, SIGTERM, nullptr, 0) == 0;
     close(pidfd);
     return sent;
 }

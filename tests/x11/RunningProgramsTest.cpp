@@ -1,14 +1,18 @@
-// Ending every running DimwellHelp: found by the file it executes, so that a
-// copy elsewhere or a script of the same name is left alone.
+// Ending every running DimwellHelp: found by the identity its executable
+// declares, so that a copy or a link of it counts and a program that merely
+// bears its name is left alone.
 
 #include "platform/x11/ProgramApplications.h"
 #include "platform/x11/RunningPrograms.h"
 #include "ChildProcess.h"
 #include "TempFolder.h"
+#include "common/ProgramIdentity.h"
 #include "platform/sim/SimLog.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
 
 namespace dimwell::x11 {
@@ -28,42 +32,54 @@ struct Tutorials : ::testing::Test {
     TempFolder tmp;
     SimLog log;
     std::string real = tmp / "bin/DimwellHelp";
-    std::string copy = tmp / "elsewhere/DimwellHelp";
+    std::string copy = tmp / "elsewhere/Tutorial";
+    std::string link = tmp / "links/DimwellHelp";
+    std::string sameNameSleep = tmp / "other/DimwellHelp";
     std::string script = tmp / "scripts/DimwellHelp";
 
     void SetUp() override {
         const std::string sleep = sleepProgram();
         ASSERT_FALSE(sleep.empty());
-        for (const std::string& p : {real, copy}) {
-            std::filesystem::create_directories(std::filesystem::path(p).parent_path());
-            std::filesystem::copy_file(sleep, p);
+        for (const auto& [from, to] : {std::pair{std::string(DIMWELL_TUTORIAL_STAND_IN), real},
+                                       std::pair{std::string(DIMWELL_TUTORIAL_STAND_IN), copy},
+                                       std::pair{sleep, sameNameSleep}}) {
+            std::filesystem::create_directories(std::filesystem::path(to).parent_path());
+            std::filesystem::copy_file(from, to);
         }
+        std::filesystem::create_directories(std::filesystem::path(link).parent_path());
+        std::filesystem::create_symlink(real, link);
         tmp.write("scripts/DimwellHelp", "#!/bin/sh\nsleep 30\n", 0755);
     }
 };
 
-TEST_F(Tutorials, OnlyProcessesRunningTheInstalledFileAreFoundAndEnded) {
-    ChildProcess first({real, "30"});
-    ChildProcess second({real, "30"});
-    ChildProcess renamedCopy({copy, "30"});
-    ChildProcess sameNameScript({script});
-    ASSERT_TRUE(first.waitUntilExecuting(real));
-    ASSERT_TRUE(second.waitUntilExecuting(real));
-    ASSERT_TRUE(renamedCopy.waitUntilExecuting(copy));
+TEST_F(Tutorials, EveryProcessDeclaringTheIdentityIsFoundAndEndedWhateverItsPath) {
+    ChildProcess installed({real, "30"});
+    ChildProcess copied({copy, "30"});
+    ChildProcess linked({link, "30"});
+    ChildProcess strangerBinary({sameNameSleep, "30"});
+    ChildProcess strangerScript({script});
+    ASSERT_TRUE(installed.waitUntilExecuting(real));
+    ASSERT_TRUE(copied.waitUntilExecuting(copy));
+    ASSERT_TRUE(linked.waitUntilExecuting(real));
+    ASSERT_TRUE(strangerBinary.waitUntilExecuting(sameNameSleep));
 
     ProgramApplications apps(tmp / "bin", log);
+    std::vector<RunningApplication> expected{{installed.pid()}, {copied.pid()}, {linked.pid()}};
+    std::sort(expected.begin(), expected.end(),
+              [](const auto& a, const auto& b) { return a.processIdentifier < b.processIdentifier; });
     const std::vector<RunningApplication> found = apps.runningTutorials();
-    EXPECT_EQ(found, (std::vector<RunningApplication>{{first.pid()}, {second.pid()}}));
+    EXPECT_EQ(found, expected);
 
     for (const RunningApplication& app : found) apps.terminate(app);
-    EXPECT_EQ(first.endingSignal(), SIGTERM);
-    EXPECT_EQ(second.endingSignal(), SIGTERM);
+    EXPECT_EQ(installed.endingSignal(), SIGTERM);
+    EXPECT_EQ(copied.endingSignal(), SIGTERM);
+    EXPECT_EQ(linked.endingSignal(), SIGTERM);
 
-    // Asked by id, the others are still refused: they run another file.
-    EXPECT_FALSE(terminateIfRunning(renamedCopy.pid(), real, getuid()));
-    EXPECT_FALSE(terminateIfRunning(sameNameScript.pid(), real, getuid()));
-    EXPECT_TRUE(renamedCopy.running());
-    EXPECT_TRUE(sameNameScript.running());
+    // Asked by id, the strangers are still refused: they declare nothing.
+    EXPECT_FALSE(terminateIfDeclaring(strangerBinary.pid(), kTutorialIdentity, getuid()));
+    EXPECT_FALSE(terminateIfDeclaring(strangerScript.pid(), kTutorialIdentity, getuid()));
+    EXPECT_TRUE(strangerBinary.running());
+    EXPECT_TRUE(strangerScript.running());
 }
 
 TEST_F(Tutorials, AnEndedProcessIsNotSignalledAgain) {
@@ -72,19 +88,34 @@ TEST_F(Tutorials, AnEndedProcessIsNotSignalledAgain) {
         ChildProcess child({real, "30"});
         ASSERT_TRUE(child.waitUntilExecuting(real));
         gone = child.pid();
-        ASSERT_TRUE(terminateIfRunning(gone, real, getuid()));
+        ASSERT_TRUE(terminateIfDeclaring(gone, kTutorialIdentity, getuid()));
         ASSERT_EQ(child.endingSignal(), SIGTERM);
     }
-    EXPECT_FALSE(terminateIfRunning(gone, real, getuid()));
-    EXPECT_TRUE(processesRunning(real, getuid()).empty());
+    EXPECT_FALSE(terminateIfDeclaring(gone, kTutorialIdentity, getuid()));
+    EXPECT_TRUE(processesDeclaring(kTutorialIdentity, getuid()).empty());
 }
 
 TEST_F(Tutorials, AnotherUsersProcessIsNeverFound) {
     ChildProcess child({real, "30"});
     ASSERT_TRUE(child.waitUntilExecuting(real));
-    EXPECT_TRUE(processesRunning(real, getuid() + 1).empty());
-    EXPECT_FALSE(terminateIfRunning(child.pid(), real, getuid() + 1));
+    EXPECT_TRUE(processesDeclaring(kTutorialIdentity, getuid() + 1).empty());
+    EXPECT_FALSE(terminateIfDeclaring(child.pid(), kTutorialIdentity, getuid() + 1));
     EXPECT_TRUE(child.running());
+}
+
+TEST(DeclaredIdentity, OnlyTheNoteCountsNotTheBytesOfTheFile) {
+    TempFolder tmp;
+    const auto identityOf = [](const std::string& path) {
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        std::string identity = declaredIdentity(fd);
+        if (fd >= 0) close(fd);
+        return identity;
+    };
+    EXPECT_EQ(identityOf(DIMWELL_TUTORIAL_STAND_IN), kTutorialIdentity);
+    EXPECT_EQ(identityOf(sleepProgram()), "");
+    // The identity's text at the start of a file is no declaration.
+    EXPECT_EQ(identityOf(tmp.write("text", std::string("\x7f" "ELF") + kIdentityNoteOwner + kTutorialIdentity)), "");
+    EXPECT_EQ(identityOf(tmp / "missing"), "");
 }
 
 TEST_F(Tutorials, ToolsAreFoundBesideTheProgramOrInLibexec) {
