@@ -3,11 +3,13 @@
 #include "platform/x11/XcbReply.h"
 #include "platform/x11/XcbUtil.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTextDocument>
 #include <QUrl>
 
 #include <xcb/res.h>
@@ -60,9 +62,15 @@ bool X11Trust::isTrusted() const { return xcbConnection() != nullptr; }
 
 bool X11Alerts::runCriticalAlert(const std::string& title, const std::string& message,
                                  const std::string& defaultButton, const std::string& alternateButton) {
-    QMessageBox box(QMessageBox::Critical, QString::fromStdString(title), QString::fromStdString(message));
+    // As an alert shows it: the title is the bold heading inside the box, the
+    // message the text below it; the title bar names the program.
+    QMessageBox box;
+    box.setIcon(QMessageBox::Critical);
+    box.setWindowTitle(QApplication::applicationDisplayName());
     // The texts come as plain sentences; never let a tag in them become markup.
-    box.setTextFormat(Qt::PlainText);
+    box.setTextFormat(Qt::RichText);
+    box.setText(QStringLiteral("<b>%1</b>").arg(QString::fromStdString(title).toHtmlEscaped()));
+    box.setInformativeText(Qt::convertFromPlainText(QString::fromStdString(message)));
     QPushButton* accept = box.addButton(QString::fromStdString(defaultButton), QMessageBox::AcceptRole);
     box.addButton(QString::fromStdString(alternateButton), QMessageBox::RejectRole);
     box.setDefaultButton(accept);

@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QMessageBox>
+#include <QTextDocument>
 #include <QTimer>
 #include <QWidget>
 
@@ -44,16 +45,24 @@ TEST(X11SessionTest, ActiveApplicationIsTheProcessOfTheActiveWindow) {
     EXPECT_EQ(workspace.activeApplication().name, "Dimwell");
 }
 
-TEST(X11SessionTest, AlertShowsTheTextsAndReportsTheButtonChosen) {
+/// What a rich text shows.
+QString shown(const QString& html) {
+    QTextDocument document;
+    document.setHtml(html);
+    return document.toPlainText().trimmed();
+}
+
+TEST(X11SessionTest, AlertShowsTheTitleAsItsBoldHeadingAndReportsTheButtonChosen) {
     DIMWELL_REQUIRE_DESKTOP();
     for (const bool chooseDefault : {true, false}) {
-        QString title, text;
+        QString heading, text, html;
         QStringList buttons;
         QTimer::singleShot(300, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             ASSERT_TRUE(box);
-            title = box->windowTitle();
-            text = box->text();
+            html = box->text();
+            heading = shown(box->text());
+            text = shown(box->informativeText());
             for (QAbstractButton* b : box->buttons()) {
                 buttons << b->text();
             }
@@ -65,8 +74,9 @@ TEST(X11SessionTest, AlertShowsTheTextsAndReportsTheButtonChosen) {
         });
         const bool chosen = X11Alerts().runCriticalAlert("Title <b>", "Line one\n\"quoted\"\n", "Open", "Close");
         EXPECT_EQ(chosen, chooseDefault);
-        EXPECT_EQ(title, "Title <b>");
-        EXPECT_EQ(text, "Line one\n\"quoted\"\n");
+        EXPECT_EQ(heading, "Title <b>");
+        EXPECT_TRUE(html.startsWith("<b>")) << html.toStdString();
+        EXPECT_EQ(text, "Line one\n\"quoted\"");
         buttons.sort();
         EXPECT_EQ(buttons, (QStringList{"Close", "Open"}));
     }
