@@ -9,14 +9,15 @@ import os
 import signal
 import unittest
 
-from e2e_support import (BACKGROUND, DIMWELL, Desktop, _alive, log_lines, out_dir, start_dimwell, tray_icon,
-                         veiled, wait_for_line, write_prefs)
+from e2e_support import (BACKGROUND, DIMWELL, Desktop, _alive, log_lines, out_dir, preset_shortcuts,
+                         start_dimwell, tray_icon, veiled, wait_for_line, write_prefs)
 
 OUT_DIR = out_dir("tray")
 STEP = 10.0
 SELECTION = veiled(BACKGROUND, 0.5)
 ICON_LIGHT = (242, 242, 242)
 PROBE = (300, 200)   # far from the pointer and the panel
+NO_BUS = "view mode needs the accessibility bus (at-spi2-core); the whole window is used until it runs"
 
 
 def wait_for_tray_icon(d):
@@ -82,6 +83,14 @@ class Tray(unittest.TestCase):
             d.spawn(["tint2"], name="tint2")
             wait_for_tray_icon(d)
             wait_for_line(d, "status icon in the system tray")
+
+            # This desktop has no accessibility bus: view mode says so once.
+            d.xterm(title="notes", geometry="80x24+200+200")
+            d.move_pointer(400, 300)
+            for presses in (1, 2):
+                d.key(preset_shortcuts()["viewMode"])
+                wait_for_line(d, "The current app is xterm", count=presses)
+            self.assertEqual(log_lines(d).count(NO_BUS), 1)
 
     def test_a_hang_up_quits_like_quit_and_ends_the_tutorial(self):
         tutorials = set()
