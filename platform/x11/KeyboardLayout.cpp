@@ -109,7 +109,8 @@ void KeyboardLayout::loadState() {
         if (scratch) {
             xkb_state_update_mask(scratch.get(), 0, 0, 0, 0, 0, group_);
             xkb_state_update_key(scratch.get(), *altGr, XKB_KEY_DOWN);
-            const auto mask = static_cast<std::uint16_t>(xkb_state_serialize_mods(scratch.get(), XKB_STATE_MODS_DEPRESSED) & 0xff);
+            const xkb_mod_mask_t held = xkb_state_serialize_mods(scratch.get(), XKB_STATE_MODS_DEPRESSED);
+            const auto mask = static_cast<std::uint16_t>(held & 0xff);
             altGrMask_ = (mask & kMod1) ? 0 : mask;
         }
     }
@@ -171,7 +172,8 @@ std::optional<std::uint32_t> KeyboardLayout::virtualKeyOf(xcb_keycode_t keycode)
 std::optional<xcb_keycode_t> KeyboardLayout::keyFor(std::uint32_t virtualKey, std::string_view character) const {
     const std::optional<xcb_keycode_t> key = physicalKey(virtualKey);
     if (isLatinLetter(character)) {
-        const auto letter = static_cast<std::uint32_t>(character[0] | 0x20);   // Latin keysyms are their lower-case ASCII
+        // Latin letter keysyms are their lower-case ASCII codes.
+        const auto letter = static_cast<std::uint32_t>(character[0] | 0x20);
         if (!key || keysym(*key) != letter) {
             if (const std::optional<xcb_keycode_t> moved = keyTyping(letter)) {
                 return moved;
@@ -221,8 +223,9 @@ bool KeyboardLayout::isModifierKey(xcb_keycode_t keycode) const {
         return true;
     }
     const xkb_keysym_t sym = keysym(keycode);
-    return (sym >= XKB_KEY_Shift_L && sym <= XKB_KEY_Hyper_R) || (sym >= XKB_KEY_ISO_Lock && sym <= XKB_KEY_ISO_Last_Group_Lock) ||
-           sym == XKB_KEY_Mode_switch || sym == XKB_KEY_Num_Lock;
+    return (sym >= XKB_KEY_Shift_L && sym <= XKB_KEY_Hyper_R) ||
+           (sym >= XKB_KEY_ISO_Lock && sym <= XKB_KEY_ISO_Last_Group_Lock) || sym == XKB_KEY_Mode_switch ||
+           sym == XKB_KEY_Num_Lock;
 }
 
 bool KeyboardLayout::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {

@@ -194,8 +194,9 @@ bool RecorderField::event(QEvent* event) {
             if (press.kind == RecorderPress::Kind::Key) {
                 recorder_->keyDown(press.event);
             } else if (press.kind == RecorderPress::Kind::NoCode) {
-                const std::string name = key->text().isEmpty() ? "with X keycode " + std::to_string(key->nativeScanCode())
-                                                               : key->text().toStdString();
+                const std::string name = key->text().isEmpty()
+                                             ? "with X keycode " + std::to_string(key->nativeScanCode())
+                                             : key->text().toStdString();
                 recorder_->refuseKey(name);
             }
         }

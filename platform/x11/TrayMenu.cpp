@@ -37,7 +37,8 @@ std::string layoutText(const KeyboardLayout& layout, const std::string& characte
 
 } // namespace
 
-TrayMenu::TrayMenu() : layout_(std::make_unique<KeyboardLayout>(xcbConnection(), nullptr)), menu_(std::make_unique<QMenu>()) {
+TrayMenu::TrayMenu()
+    : layout_(std::make_unique<KeyboardLayout>(xcbConnection(), nullptr)), menu_(std::make_unique<QMenu>()) {
     layout_->setOnChange([this] {
         for (const auto& [role, item] : items_) {
             refreshText(role);

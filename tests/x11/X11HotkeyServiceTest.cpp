@@ -193,17 +193,17 @@ private:
     bool ok_;
 };
 
-struct Record {
+struct Label {
     std::uint32_t keyCode;
-    std::uint32_t modifiers;
-    const char* character;
+    const char* stored;
+    const char* shown;   ///< in the settings field and the tray
 };
 struct LayoutCase {
     const char* name;
     QStringList setxkbmap;
     std::uint8_t group;
-    std::vector<std::pair<Record, const char*>> labels;   ///< what the settings field and the tray show
-    const char* trayBracket;                              ///< the tray's label for "]" (code 30)
+    std::vector<Label> labels;
+    const char* trayBracket;   ///< the tray's name for the stored "]" (code 30)
 };
 
 class X11HotkeysOnLayout : public X11Hotkeys, public ::testing::WithParamInterface<LayoutCase> {};
@@ -215,9 +215,11 @@ TEST_P(X11HotkeysOnLayout, PresetsFireFromTheLayoutsKeysAndKeysWearItsNames) {
     const LayoutCase& c = GetParam();
     TrayMenu tray;
     tray.setKeyEquivalent(MenuItemRole::StartSelection, "]", menuControlKey);
-    const std::vector<std::pair<std::uint32_t, char>> presets{{6, 'Z'}, {7, 'X'}, {0, 'A'}, {8, 'C'}, {9, 'V'}, {40, 'K'}};
+    const std::vector<std::pair<std::uint32_t, char>> presets{{6, 'Z'}, {7, 'X'}, {0, 'A'},
+                                                              {8, 'C'}, {9, 'V'}, {40, 'K'}};
     for (std::uint32_t i = 0; i < presets.size(); ++i) {
-        ASSERT_TRUE(service->registerHotKey(presets[i].first, kControlShift, {0, i + 1}, std::string(1, presets[i].second)));
+        const std::string letter(1, presets[i].second);
+        ASSERT_TRUE(service->registerHotKey(presets[i].first, kControlShift, {0, i + 1}, letter));
     }
     ASSERT_TRUE(service->registerHotKey(126, kControlShift, {0, 7}, "\u2191"));
     const xcb_keycode_t physicalZ = 52;   // US Z
@@ -228,7 +230,8 @@ TEST_P(X11HotkeysOnLayout, PresetsFireFromTheLayoutsKeysAndKeysWearItsNames) {
     ASSERT_TRUE(test::pumpUntil([&] { return pressFires(z, {keysym::control, keysym::shift}, 300ms); }, 4s));
     EXPECT_EQ(fired.back().id, 1u);
     for (std::uint32_t i = 1; i < presets.size(); ++i) {
-        EXPECT_TRUE(pressFires(other.keycode(static_cast<std::uint32_t>(presets[i].second | 0x20)))) << presets[i].second;
+        const auto lower = static_cast<std::uint32_t>(presets[i].second | 0x20);
+        EXPECT_TRUE(pressFires(other.keycode(lower))) << presets[i].second;
         EXPECT_EQ(fired.back().id, i + 1);
     }
     EXPECT_TRUE(pressFires(other.keycode(0xff52)));   // Up
@@ -237,21 +240,24 @@ TEST_P(X11HotkeysOnLayout, PresetsFireFromTheLayoutsKeysAndKeysWearItsNames) {
     }
 
     const KeyboardLayout names(test::qtConnection(), nullptr);
-    for (const auto& [record, label] : c.labels) {
-        EXPECT_EQ(names.label(record.keyCode, record.character), label) << "code " << record.keyCode;
+    for (const Label& l : c.labels) {
+        EXPECT_EQ(names.label(l.keyCode, l.stored), l.shown) << "code " << l.keyCode;
     }
-    EXPECT_TRUE(test::pumpUntil([&] { return tray.action(MenuItemRole::StartSelection)->text().endsWith(QString("Ctrl+") + c.trayBracket); }))
-        << tray.action(MenuItemRole::StartSelection)->text().toStdString();
+    const QAction* item = tray.action(MenuItemRole::StartSelection);
+    EXPECT_TRUE(test::pumpUntil([&] { return item->text().endsWith(QString("Ctrl+") + c.trayBracket); }))
+        << item->text().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, X11HotkeysOnLayout,
     ::testing::Values(
-        LayoutCase{"us", {"-layout", "us"}, 0, {{{6, 0, "Z"}, "Z"}, {{49, 0, "Space"}, " "}, {{83, 0, "Keypad 1"}, "1"}, {{36, 0, ""}, "\u21A9"}}, "]"},
-        LayoutCase{"fr", {"-layout", "fr"}, 0, {{{6, 0, "Z"}, "Z"}, {{26, 0, "7"}, "\u00C8"}, {{18, 0, "1"}, "&"}, {{19, 0, "\u00C9"}, "\u00C9"}}, "$"},
-        LayoutCase{"de", {"-layout", "de"}, 0, {{{16, 0, "Y"}, "Y"}, {{41, 0, ";"}, "\u00D6"}, {{27, 0, "-"}, "\u00DF"}}, "+"},
-        LayoutCase{"ru", {"-layout", "us,ru"}, 1, {{{6, 0, "Z"}, "\u042F"}, {{41, 0, ";"}, "\u0416"}}, "\u042A"},
-        LayoutCase{"dvorak", {"-layout", "us", "-variant", "dvorak"}, 0, {{{6, 0, "Z"}, "Z"}, {{30, 0, "]"}, "="}}, "="}),
+        LayoutCase{"us", {"-layout", "us"}, 0,
+                   {{6, "Z", "Z"}, {49, "Space", " "}, {83, "Keypad 1", "1"}, {36, "", "\u21A9"}}, "]"},
+        LayoutCase{"fr", {"-layout", "fr"}, 0,
+                   {{6, "Z", "Z"}, {26, "7", "\u00C8"}, {18, "1", "&"}, {19, "\u00C9", "\u00C9"}}, "$"},
+        LayoutCase{"de", {"-layout", "de"}, 0, {{16, "Y", "Y"}, {41, ";", "\u00D6"}, {27, "-", "\u00DF"}}, "+"},
+        LayoutCase{"ru", {"-layout", "us,ru"}, 1, {{6, "Z", "\u042F"}, {41, ";", "\u0416"}}, "\u042A"},
+        LayoutCase{"dvorak", {"-layout", "us", "-variant", "dvorak"}, 0, {{6, "Z", "Z"}, {30, "]", "="}}, "="}),
     [](const ::testing::TestParamInfo<LayoutCase>& p) { return std::string(p.param.name); });
 
 // Recorded on AZERTY: the physical key, named by what it types there; AltGr
