@@ -91,8 +91,8 @@ void MaskStacking::raiseAll() {
             aboveMasks = false;
             continue;
         }
-        // A frame is a window manager's, also when override-redirect: it holds a client.
-        const bool popup = w.overrideRedirect && w.client == w.topLevel;
+        // Override-redirect frames (fluxbox, i3) are no popups: see FrameClient.h.
+        const bool popup = w.overrideRedirect;
         if (popup && w.pid != self && !yielded_.contains(w.topLevel) && aboveMasks && insists(w.topLevel)) {
             yielded_.insert(w.topLevel);
             log_("window 0x%x keeps raising itself above the veil: it stays on top", w.topLevel);
