@@ -2,11 +2,17 @@
 
 #include "platform/x11/PlistValue.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits>
+#include <memory>
+#include <optional>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,6 +67,53 @@ bool writeAll(int fd, const std::string& bytes) {
     return true;
 }
 
+std::string baseName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+/// A link to a regular file is saved through to that file; anything else is
+/// the path itself.
+std::string resolvedTarget(const std::string& path) {
+    std::string target = path;
+    if (char* resolved = realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    return target;
+}
+
+/// Saves write "<file>.tmp-<pid>-XXXXXX" beside the file, so that a later start
+/// can tell its own unfinished saves, and their writer, from anything else.
+std::string temporaryPrefix(const std::string& target) { return baseName(target) + ".tmp-"; }
+
+/// The writer's process id when `name` is one of our temporaries of `prefix`.
+std::optional<pid_t> temporaryWriter(const std::string& name, const std::string& prefix) {
+    if (name.rfind(prefix, 0) != 0) {
+        return std::nullopt;
+    }
+    const std::string rest = name.substr(prefix.size());
+    const auto dash = rest.find('-');
+    if (dash == std::string::npos || dash == 0 || dash > 10 || rest.size() != dash + 7) {
+        return std::nullopt;
+    }
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const auto isAlnum = [&](char c) { return isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    if (!std::all_of(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(dash), isDigit) ||
+        !std::all_of(rest.begin() + static_cast<std::ptrdiff_t>(dash) + 1, rest.end(), isAlnum)) {
+        return std::nullopt;
+    }
+    const long long pid = std::stoll(rest.substr(0, dash));
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<pid_t>(pid);
+}
+
+struct DirClose {
+    void operator()(DIR* d) const { closedir(d); }
+};
+
 std::string timestamp() {
     const std::time_t now = std::time(nullptr);
     std::tm local {};
@@ -72,7 +125,10 @@ std::string timestamp() {
 
 } // namespace
 
-PlistDefaults::PlistDefaults(std::string path, LogSink& log) : path_(std::move(path)), log_(log) { load(); }
+PlistDefaults::PlistDefaults(std::string path, LogSink& log) : path_(std::move(path)), log_(log) {
+    load();
+    removeStaleTemporaries();
+}
 
 std::string PlistDefaults::defaultPath() {
     std::string base;
@@ -91,10 +147,19 @@ void PlistDefaults::load() {
     switch (read.status) {
     case PlistReadStatus::Missing: return;
     case PlistReadStatus::NotAFile:
-        // Not ours to move: saving will fail, and say so, until it is gone.
-        log_("preferences path %s is not a file: starting with empty preferences", path_.c_str());
+        // Not ours to move or replace: nothing is saved there while it stays.
+        log_("preferences path %s is not a regular file: it is left alone, and the preferences live in memory only",
+             path_.c_str());
+        lastWriteFailed_ = true;   // said here once, not again at the first save
         return;
     case PlistReadStatus::Unreadable:
+        // Not damaged, only out of reach (permissions, a failing disk): the
+        // user's file stays exactly as it is.
+        mayWrite_ = false;
+        log_("preferences file %s cannot be read (%s): it is kept as it is, Dimwell runs on default preferences "
+             "and saves nothing over it",
+             path_.c_str(), read.detail.c_str());
+        return;
     case PlistReadStatus::Malformed: setAside(read.detail); return;
     case PlistReadStatus::Ok: break;
     }
@@ -104,6 +169,42 @@ void PlistDefaults::load() {
         return;
     }
     values_ = *dict;
+    unreadable_.insert(read.unreadableKeys.begin(), read.unreadableKeys.end());
+}
+
+void PlistDefaults::removeStaleTemporaries() {
+    // A save killed half-way leaves its temporary behind. One whose writer is
+    // gone, or that no save could still be busy with, is ours to remove.
+    constexpr std::time_t kBusyForAtMost = 60;
+    const std::string target = resolvedTarget(path_);
+    const std::string dir = parentOf(target);
+    const std::string prefix = temporaryPrefix(target);
+    const std::unique_ptr<DIR, DirClose> folder(opendir(dir.c_str()));
+    if (!folder) {
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    int removed = 0;
+    while (const dirent* entry = readdir(folder.get())) {
+        const std::string name = entry->d_name;
+        const std::optional<pid_t> writer = temporaryWriter(name, prefix);
+        if (!writer) {
+            continue;
+        }
+        const std::string file = dir + "/" + name;
+        struct stat st {};
+        if (lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+            continue;
+        }
+        // Our own id here belongs to an earlier process: this one has saved nothing yet.
+        const bool writerGone = *writer == getpid() || (kill(*writer, 0) != 0 && errno == ESRCH);
+        if ((writerGone || now - st.st_mtime > kBusyForAtMost) && unlink(file.c_str()) == 0) {
+            ++removed;
+        }
+    }
+    if (removed > 0) {
+        log_("removed %d unfinished save(s) of the preferences left in %s", removed, dir.c_str());
+    }
 }
 
 void PlistDefaults::setAside(const std::string& why) {
@@ -123,6 +224,8 @@ void PlistDefaults::setAside(const std::string& why) {
          why.c_str(), aside.c_str());
 }
 
+bool PlistDefaults::holdsUnreadableValue(const std::string& key) const { return unreadable_.count(key) != 0; }
+
 std::optional<Value> PlistDefaults::object(const std::string& key) const {
     const auto it = values_.find(key);
     if (it == values_.end()) {
@@ -132,12 +235,13 @@ std::optional<Value> PlistDefaults::object(const std::string& key) const {
 }
 
 void PlistDefaults::setObject(const std::string& key, Value value) {
+    unreadable_.erase(key);
     values_.insert_or_assign(key, std::move(value));
     write();
 }
 
 void PlistDefaults::removeObject(const std::string& key) {
-    if (values_.erase(key) > 0) {
+    if (values_.erase(key) + unreadable_.erase(key) > 0) {
         write();
     }
 }
@@ -148,30 +252,42 @@ bool PlistDefaults::write() {
     if (!mayWrite_) {
         return false;
     }
-    // A preferences file kept as a link to elsewhere (a dotfiles folder) stays a link.
-    std::string target = path_;
-    if (char* resolved = realpath(path_.c_str(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
-    const std::string dir = parentOf(target);
-    auto fail = [&](const char* step, int err) {
+    auto fail = [&](const char* step, const char* why) {
         // Log the first failure of a run only: every change would repeat it.
         if (!lastWriteFailed_) {
-            log_("cannot save preferences to %s: %s: %s", path_.c_str(), step, std::strerror(err));
+            log_("cannot save preferences to %s: %s: %s", path_.c_str(), step, why);
         }
         lastWriteFailed_ = true;
         return false;
     };
+    // Only a regular file is replaced, or created where nothing is. A link to
+    // one (a dotfiles folder) stays a link: its target is what gets replaced.
+    // A FIFO, a device, a folder or a link to nothing is left alone.
+    std::string target = path_;
+    struct stat st {};
+    if (lstat(path_.c_str(), &st) == 0) {
+        if (S_ISLNK(st.st_mode)) {
+            target = resolvedTarget(path_);
+            struct stat linked {};
+            if (target == path_ || stat(target.c_str(), &linked) != 0 || !S_ISREG(linked.st_mode)) {
+                return fail("leaving it alone", "it is a link, and not to a regular file");
+            }
+        } else if (!S_ISREG(st.st_mode)) {
+            return fail("leaving it alone", "it is not a regular file");
+        }
+    } else if (errno != ENOENT && errno != ENOTDIR) {
+        return fail("looking at the file", std::strerror(errno));
+    }
+    const std::string dir = parentOf(target);
     if (!makeDirectories(dir)) {
-        return fail("creating the folder", errno);
+        return fail("creating the folder", std::strerror(errno));
     }
     // The new contents go to a private file beside the old one, reach the disk,
     // and only then replace it in one rename: a reader sees old or new, never half.
-    std::string temp = target + ".XXXXXX";
+    std::string temp = dir + "/" + temporaryPrefix(target) + std::to_string(getpid()) + "-XXXXXX";
     const int fd = mkstemp(temp.data());
     if (fd < 0) {
-        return fail("creating a temporary file", errno);
+        return fail("creating a temporary file", std::strerror(errno));
     }
     const std::string xml = toPlistXml(Value::dictionary(values_));
     int err = 0;
@@ -191,7 +307,7 @@ bool PlistDefaults::write() {
     }
     if (step) {
         unlink(temp.c_str());
-        return fail(step, err);
+        return fail(step, std::strerror(err));
     }
     // The rename itself lives in the folder: flush it too.
     if (const int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {

@@ -5,9 +5,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace dimwell::x11 {
 
@@ -23,6 +24,14 @@ struct PlistFree {
     void operator()(plist_t p) const { plist_free(p); }
 };
 using PlistPtr = std::unique_ptr<void, PlistFree>;
+
+struct FileDescriptor {
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() { ::close(fd_); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int fd_;
+};
 
 struct CFree {
     void operator()(char* p) const { std::free(p); }
@@ -153,48 +162,76 @@ PlistReadResult parsePlist(const std::string& bytes, const PlistNote& note) {
         result.detail = "no readable value";
         return result;
     }
+    if (const Dictionary* kept = result.value->asDictionary()) {
+        plist_dict_iter it = nullptr;
+        plist_dict_new_iter(root.get(), &it);
+        while (it) {
+            char* rawKey = nullptr;
+            plist_t child = nullptr;
+            plist_dict_next_item(root.get(), it, &rawKey, &child);
+            CString key(rawKey);
+            if (!child || !key) {
+                break;
+            }
+            if (kept->count(key.get()) == 0) {
+                result.unreadableKeys.emplace_back(key.get());
+            }
+        }
+        std::free(it);
+    }
     result.status = PlistReadStatus::Ok;
     return result;
 }
 
 PlistReadResult readPlistFile(const std::string& path, const PlistNote& note) {
     PlistReadResult result;
+    auto failed = [&result](PlistReadStatus status, std::string detail) {
+        result.status = status;
+        result.detail = std::move(detail);
+        return result;
+    };
+    // The type is judged before opening: opening a device can have effects of its own.
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
         const int err = errno;
-        result.status = err == ENOENT || err == ENOTDIR ? PlistReadStatus::Missing : PlistReadStatus::Unreadable;
-        result.detail = std::strerror(err);
-        return result;
+        return failed(err == ENOENT || err == ENOTDIR ? PlistReadStatus::Missing : PlistReadStatus::Unreadable,
+                      std::strerror(err));
     }
     if (!S_ISREG(st.st_mode)) {
-        result.status = PlistReadStatus::NotAFile;
-        result.detail = "not a file";
-        return result;
+        return failed(PlistReadStatus::NotAFile, "not a file");
     }
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) {
-        result.status = PlistReadStatus::Unreadable;
-        result.detail = std::strerror(errno);
-        return result;
+    // Non-blocking, and checked again once open: it may have been swapped for a FIFO meanwhile.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return failed(PlistReadStatus::Unreadable, std::strerror(errno));
     }
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
-        result.status = PlistReadStatus::Unreadable;
-        result.detail = "cannot tell its size";
-        return result;
+    const FileDescriptor file(fd);
+    if (fstat(fd, &st) != 0) {
+        return failed(PlistReadStatus::Unreadable, std::strerror(errno));
     }
-    if (static_cast<std::uint64_t>(size) > kMaxPlistBytes) {
-        result.status = PlistReadStatus::Malformed;
-        result.detail = "larger than any property list of ours";
-        return result;
+    if (!S_ISREG(st.st_mode)) {
+        return failed(PlistReadStatus::NotAFile, "not a file");
     }
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    in.seekg(0);
-    in.read(bytes.data(), size);
-    if (!in) {
-        result.status = PlistReadStatus::Unreadable;
-        result.detail = errno ? std::strerror(errno) : "short read";
-        return result;
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxPlistBytes) {
+        return failed(PlistReadStatus::Malformed, "larger than any property list of ours");
+    }
+    std::string bytes;
+    char chunk[16384];
+    for (;;) {
+        const ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return failed(PlistReadStatus::Unreadable, std::strerror(errno));
+        }
+        if (n == 0) {
+            break;
+        }
+        bytes.append(chunk, static_cast<std::size_t>(n));
+        if (bytes.size() > kMaxPlistBytes) {
+            return failed(PlistReadStatus::Malformed, "larger than any property list of ours");
+        }
     }
     return parsePlist(bytes, note);
 }

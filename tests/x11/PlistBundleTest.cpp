@@ -103,6 +103,23 @@ TEST_F(PlistBundleTest, FirstRunSeedsTheFileFromTheResources) {
     EXPECT_TRUE(isShortcutActive(again, "selectMode"));
 }
 
+// A date where the opacity belongs was set by someone: not a first run. Only the
+// opacity is seeded again; the switches stay and the tutorial does not open.
+TEST_F(PlistBundleTest, DateForTheOpacityReseedsItAloneWithoutAFirstRun) {
+    const dimwell::test::TempFolder dir;
+    const std::string path = dir.write("prefs.plist", R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+  <key>opacity</key><date>2020-01-01T00:00:00Z</date>
+  <key>clickout</key><false/>
+</dict></plist>)");
+    PlistDefaults defaults(path, log);
+    const Logger logger(log);
+    EXPECT_FALSE(loadDefaults(defaults, bundle, &logger));
+    EXPECT_EQ(floatForKey(defaults, prefkey::opacity), 0.8f);
+    EXPECT_FALSE(boolForKey(PlistDefaults(path, log), prefkey::clickOut));
+    EXPECT_TRUE(log.contains("\"opacity\" is damaged"));
+}
+
 TEST_F(PlistBundleTest, MissingListYieldsNothingAndSaysSo) {
     EXPECT_FALSE(bundle.propertyList("nosuchlist"));
     ASSERT_EQ(log.lines.size(), 1u);

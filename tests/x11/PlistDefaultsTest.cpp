@@ -9,12 +9,19 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <limits>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 #include <vector>
 
 namespace dimwell::x11 {
@@ -212,6 +219,122 @@ TEST_F(PlistDefaultsTest, FailedReplaceLeavesNoTemporaryBehind) {
     for (const auto& name : entries(file().parent_path())) {
         EXPECT_EQ(name.string().find(".plist."), std::string::npos) << "left behind: " << name;
     }
+}
+
+// --- what lies at the path -------------------------------------------------------
+
+struct Special {
+    const char* name;
+    std::function<bool(const fs::path& at, const fs::path& folder)> make;   ///< false: cannot here
+};
+
+void PrintTo(const Special& row, std::ostream* os) { *os << row.name; }
+
+class PlistSpecialFileTest : public PlistDefaultsTest, public ::testing::WithParamInterface<Special> {};
+
+std::string describe(const fs::path& p) {
+    struct stat st {};
+    if (lstat(p.c_str(), &st) != 0) return "nothing";
+    std::string what = std::to_string(st.st_mode & S_IFMT) + "/" + std::to_string(st.st_rdev);
+    return S_ISLNK(st.st_mode) ? what + " -> " + fs::read_symlink(p).string() + " " + describe(fs::read_symlink(p)) : what;
+}
+
+// Only a regular file, or a link to one, is ever replaced: anything else at the
+// path is left exactly as it was, the settings live in memory, one line says so.
+TEST_P(PlistSpecialFileTest, IsLeftAloneAndTheSettingsLiveInMemory) {
+    fs::create_directories(file().parent_path());
+    if (!GetParam().make(file(), dir.path())) {
+        GTEST_SKIP() << "cannot make one here";
+    }
+    const std::string before = describe(file());
+    auto defaults = open();   // a FIFO must not hold this up
+    setFloat(*defaults, prefkey::opacity, 0.7f);
+    EXPECT_FALSE(defaults->synchronize());
+    EXPECT_EQ(floatForKey(*defaults, prefkey::opacity), 0.7f);
+    EXPECT_EQ(describe(file()), before);
+    EXPECT_EQ(entries(file().parent_path()), std::vector<fs::path>{file().filename()}) << "no temporary left";
+    EXPECT_EQ(log.lines.size(), 1u);
+    EXPECT_TRUE(log.contains(file().string()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, PlistSpecialFileTest,
+    ::testing::Values(
+        Special{"fifo", [](const fs::path& at, const fs::path&) { return mkfifo(at.c_str(), 0600) == 0; }},
+        Special{"link_to_fifo",
+                [](const fs::path& at, const fs::path& folder) {
+                    return mkfifo((folder / "pipe").c_str(), 0600) == 0 && symlink((folder / "pipe").c_str(), at.c_str()) == 0;
+                }},
+        // A private copy of /dev/null: a fault here must not cost the real one.
+        Special{"link_to_device",
+                [](const fs::path& at, const fs::path& folder) {
+                    return mknod((folder / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+                           symlink((folder / "null").c_str(), at.c_str()) == 0;
+                }},
+        Special{"dangling_link",
+                [](const fs::path& at, const fs::path& folder) { return symlink((folder / "gone").c_str(), at.c_str()) == 0; }},
+        Special{"folder", [](const fs::path& at, const fs::path&) { return mkdir(at.c_str(), 0700) == 0; }}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// A file that cannot be read is not damaged: it stays where it is, unchanged,
+// and nothing is saved over it. Root reads any file, so the reading runs as
+// nobody in a child process, in a folder nobody could rename and write in.
+TEST_F(PlistDefaultsTest, UnreadableFileIsKeptAndNeverWrittenOver) {
+    const std::string bytes = toPlistXml(Value::dictionary({{"opacity", Value::real(0.5)}}));
+    writeFile(bytes);
+    const fs::path folder = file().parent_path();
+    uid_t uid = getuid();
+    gid_t gid = getgid();
+    if (geteuid() == 0) {
+        const passwd* nobody = getpwnam("nobody");
+        if (!nobody) GTEST_SKIP() << "no unprivileged user to read as";
+        uid = nobody->pw_uid, gid = nobody->pw_gid;
+        ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+        ASSERT_EQ(chown(folder.c_str(), uid, gid), 0);
+    }
+    ASSERT_EQ(chmod(file().c_str(), 0), 0);
+    GTEST_FLAG_SET(death_test_style, "fast");   // the child must work in this very folder
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && (setgid(gid) != 0 || setuid(uid) != 0)) std::_Exit(2);
+            auto defaults = open();
+            setFloat(*defaults, prefkey::opacity, 0.9f);
+            defaults->synchronize();
+            for (const auto& line : log.lines) std::fprintf(stderr, "%s\n", line.c_str());
+            std::_Exit(floatForKey(*defaults, prefkey::opacity) == 0.9f ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "cannot be read");
+    ASSERT_EQ(chmod(file().c_str(), 0600), 0);
+    EXPECT_EQ(entries(folder), std::vector<fs::path>{file().filename()});
+    EXPECT_EQ(readFile(file()), bytes);
+}
+
+// A save killed half-way leaves "<file>.tmp-<pid>-XXXXXX": the next start removes
+// those whose writer is gone or that are too old to be in progress, nothing else.
+TEST_F(PlistDefaultsTest, UnfinishedSavesOfEarlierRunsAreRemovedAndNothingElse) {
+    const std::string base = file().filename().string();
+    const std::string dead = std::to_string(std::numeric_limits<int>::max());   // beyond any pid
+    const std::string live = std::to_string(getppid());
+    struct Left {
+        std::string name;
+        int ageSeconds;
+        bool removed;
+    };
+    const Left left[] = {{base + ".tmp-" + dead + "-a1B2c3", 0, true},
+                         {base + ".tmp-" + live + "-a1B2c3", 0, false},   // another run saving right now
+                         {base + ".tmp-" + live + "-Zz9Zz9", 600, true},
+                         {base + ".tmp-" + dead + "-short", 600, false},
+                         {base + ".backup", 600, false},
+                         {"other.plist.tmp-" + dead + "-a1B2c3", 600, false}};
+    for (const Left& l : left) {
+        const fs::path p = dir.write(std::string("Dimwell/") + l.name, "x");
+        fs::last_write_time(p, fs::file_time_type::clock::now() - std::chrono::seconds(l.ageSeconds));
+    }
+    open();
+    for (const Left& l : left) {
+        EXPECT_EQ(fs::exists(file().parent_path() / l.name), !l.removed) << l.name;
+    }
+    EXPECT_TRUE(log.contains("removed 2"));
 }
 
 TEST_F(PlistDefaultsTest, LinkedFileStaysALinkToItsTarget) {
