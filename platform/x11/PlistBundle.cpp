@@ -49,7 +49,11 @@ std::string findResourceFolder(const std::string& programFolder) {
 } // namespace
 
 PlistBundle::PlistBundle(LogSink& log)
-    : programFolder_(executableFolder()), resourceFolder_(findResourceFolder(programFolder_)), log_(log) {}
+    : programFolder_(executableFolder()), resourceFolder_(findResourceFolder(programFolder_)), log_(log) {
+    // Which copy of the presets and pictures a program uses is the first question
+    // when an installed Dimwell looks wrong.
+    log_("resources in %s", resourceFolder_.c_str());
+}
 
 PlistBundle::PlistBundle(std::string programFolder, std::string resourceFolder, LogSink& log)
     : programFolder_(std::move(programFolder)), resourceFolder_(std::move(resourceFolder)), log_(log) {}
