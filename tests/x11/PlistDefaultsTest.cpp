@@ -209,18 +209,6 @@ TEST_F(PlistDefaultsTest, FailedWriteReportsFalseLogsOnceAndKeepsTheValueInMemor
     EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(), [](auto& l) { return l.find("cannot save") != l.npos; }), 1);
 }
 
-TEST_F(PlistDefaultsTest, FailedReplaceLeavesNoTemporaryBehind) {
-    // A folder where the file should be: the final rename fails after the
-    // temporary file was written in full.
-    dir.write(std::string(kName) + "/inside", "keep");
-    PlistDefaults defaults(file().string(), log);
-    defaults.setObject("a", Value::integer(1));
-    EXPECT_FALSE(defaults.synchronize());
-    for (const auto& name : entries(file().parent_path())) {
-        EXPECT_EQ(name.string().find(".plist."), std::string::npos) << "left behind: " << name;
-    }
-}
-
 // --- what lies at the path -------------------------------------------------------
 
 struct Special {
