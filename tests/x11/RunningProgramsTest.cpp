@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fcntl.h>
 #include <filesystem>
 
 namespace dimwell::x11 {
@@ -101,21 +100,6 @@ TEST_F(Tutorials, AnotherUsersProcessIsNeverFound) {
     EXPECT_TRUE(processesDeclaring(kTutorialIdentity, getuid() + 1).empty());
     EXPECT_FALSE(terminateIfDeclaring(child.pid(), kTutorialIdentity, getuid() + 1));
     EXPECT_TRUE(child.running());
-}
-
-TEST(DeclaredIdentity, OnlyTheNoteCountsNotTheBytesOfTheFile) {
-    TempFolder tmp;
-    const auto identityOf = [](const std::string& path) {
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        std::string identity = declaredIdentity(fd);
-        if (fd >= 0) close(fd);
-        return identity;
-    };
-    EXPECT_EQ(identityOf(DIMWELL_TUTORIAL_STAND_IN), kTutorialIdentity);
-    EXPECT_EQ(identityOf(sleepProgram()), "");
-    // The identity's text at the start of a file is no declaration.
-    EXPECT_EQ(identityOf(tmp.write("text", std::string("\x7f" "ELF") + kIdentityNoteOwner + kTutorialIdentity)), "");
-    EXPECT_EQ(identityOf(tmp / "missing"), "");
 }
 
 TEST_F(Tutorials, ToolsAreFoundBesideTheProgramOrInLibexec) {
