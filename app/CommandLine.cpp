@@ -19,9 +19,20 @@ CommandLine invalid(std::string problem) {
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
+    std::string platform;
     bool seen = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& arg = arguments[i];
+        if (arg == "--platform" || arg.starts_with("--platform=")) {
+            if (arg == "--platform" && i + 1 == arguments.size()) {
+                return invalid("--platform needs x11 or wayland");
+            }
+            platform = arg == "--platform" ? arguments[++i] : arg.substr(std::string("--platform=").size());
+            if (platform != "x11" && platform != "wayland") {
+                return invalid("--platform " + platform + ": the platforms are x11 and wayland");
+            }
+            continue;
+        }
         CommandLine next;
         if (arg == "-h" || arg == "--help") {
             next.kind = CommandLine::Kind::Help;
@@ -47,15 +58,17 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         line = next;
         seen = true;
     }
+    line.platform = platform;
     return line;
 }
 
 std::string commandLineHelp() {
-    std::string text = "Usage: Dimwell [--action NAME | --help | --version]\n"
+    std::string text = "Usage: Dimwell [--platform x11|wayland] [--action NAME | --help | --version]\n"
                        "Dims every display except one clear rectangle.\n"
                        "\n"
                        "Options:\n"
                        "  --action NAME  ask the running Dimwell to do NAME, then exit\n"
+                       "  --platform P   run on x11 or wayland instead of the session's own\n"
                        "  -h, --help     print this help\n"
                        "  -v, --version  print the version\n"
                        "\n"

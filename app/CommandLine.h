@@ -19,6 +19,8 @@ struct CommandLine {
     Kind kind = Kind::Run;
     std::string action;
     std::string problem;
+    /// --platform x11|wayland: the desktop to run on; empty to choose by the session.
+    std::string platform;
 };
 
 /// `arguments` without the program name.

@@ -1,5 +1,6 @@
 // Dimwell's command line: what it asks for, and the requests it refuses.
 
+#include "app/BackendChoice.h"
 #include "app/CommandLine.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,8 @@ TEST(CommandLine, ReadsEachRequestAndRefusesTheRest) {
         {{"--action"}, Kind::Invalid, ""},
         {{"--action", "quit", "--help"}, Kind::Invalid, ""},
         {{"-platform", "xcb"}, Kind::Invalid, ""},
+        {{"--platform", "xcb"}, Kind::Invalid, ""},
+        {{"--platform"}, Kind::Invalid, ""},
         {{"quit"}, Kind::Invalid, ""},
     };
     for (const auto& c : cases) {
@@ -34,6 +37,46 @@ TEST(CommandLine, ReadsEachRequestAndRefusesTheRest) {
         EXPECT_EQ(line.kind, c.kind) << what;
         EXPECT_EQ(line.action, c.action) << what;
         EXPECT_EQ(line.kind == Kind::Invalid, !line.problem.empty()) << what;
+    }
+}
+
+TEST(CommandLine, PlatformGoesWithAnyRequest) {
+    EXPECT_EQ(parseCommandLine({"--platform", "wayland"}).platform, "wayland");
+    const CommandLine line = parseCommandLine({"--platform=x11", "--action", "quit"});
+    EXPECT_EQ(line.kind, Kind::Action);
+    EXPECT_EQ(line.platform, "x11");
+}
+
+TEST(BackendChoice, SessionAndRequestDecide) {
+    const struct {
+        std::string requested;
+        bool wayland, x, layerShell;
+        Backend backend;
+        bool noted;
+    } cases[] = {
+        {"", true, true, true, Backend::Wayland, false},
+        {"", true, true, false, Backend::X11, true},     // GNOME: through Xwayland, with a word on what is lost
+        {"", true, false, false, Backend::None, false},
+        {"", false, true, false, Backend::X11, false},
+        {"", false, false, false, Backend::None, false},
+        {"x11", true, true, true, Backend::X11, false},
+        {"x11", true, false, true, Backend::None, false},
+        {"wayland", true, true, false, Backend::None, false},
+        {"wayland", false, true, true, Backend::None, false},
+    };
+    for (const auto& c : cases) {
+        int asked = 0;
+        const BackendChoice choice = chooseBackend({c.requested, c.wayland, c.x, [&] {
+                                                        ++asked;
+                                                        return c.layerShell;
+                                                    }});
+        const std::string what = c.requested + (c.wayland ? " wayland" : "") + (c.x ? " x" : "") +
+                                 (c.layerShell ? " layer-shell" : "");
+        EXPECT_EQ(choice.backend, c.backend) << what;
+        EXPECT_EQ(!choice.note.empty(), c.noted) << what;
+        EXPECT_EQ(choice.backend == Backend::None, !choice.error.empty()) << what;
+        // The compositor is asked only in a Wayland session.
+        EXPECT_LE(asked, c.wayland ? 1 : 0) << what;
     }
 }
 
