@@ -56,6 +56,8 @@ public:
     /// Selection mode: the mask takes every click and the keyboard.
     void setSelecting(bool selecting);
     std::uint32_t output() const { return output_; }
+    /// The surface while the mask is shown; input events name it.
+    wl_surface* surface() const { return surface_; }
     /// Pictures committed so far; tests wait for the first.
     int commits() const { return commits_; }
 

@@ -2,11 +2,47 @@
 
 namespace dimwell::wayland {
 
-WaylandWindowFactory::WaylandWindowFactory(WaylandConnection& connection, const WaylandDisplays& displays)
-    : connection_(connection), displays_(displays) {}
+namespace {
+
+/// A mask that is on the roster from its making to its end.
+class ListedMask final : public MaskSurface {
+public:
+    ListedMask(std::unique_ptr<WaylandMaskSurface> mask, MaskRoster& roster)
+        : mask_(std::move(mask)), roster_(roster) {
+        roster_.add(*mask_);
+    }
+    ~ListedMask() override { roster_.remove(*mask_); }
+    ListedMask(const ListedMask&) = delete;
+    ListedMask& operator=(const ListedMask&) = delete;
+
+    void orderFront() override { mask_->orderFront(); }
+    void orderOut() override { mask_->orderOut(); }
+    void close() override { mask_->close(); }
+    bool isVisible() const override { return mask_->isVisible(); }
+    void setShieldingLevel() override { mask_->setShieldingLevel(); }
+    void setIgnoresMouseEvents(bool ignores) override { roster_.setIgnoresMouseEvents(*mask_, ignores); }
+    void setCollectionBehavior(CollectionBehavior behavior) override { mask_->setCollectionBehavior(behavior); }
+    Rect frame() const override { return mask_->frame(); }
+    void display() override { mask_->display(); }
+    void setNeedsDisplay() override { mask_->setNeedsDisplay(); }
+
+private:
+    std::unique_ptr<WaylandMaskSurface> mask_;
+    MaskRoster& roster_;
+};
+
+} // namespace
+
+WaylandWindowFactory::WaylandWindowFactory(WaylandConnection& connection, const WaylandDisplays& displays,
+                                           MaskRoster* roster)
+    : connection_(connection), displays_(displays), roster_(roster) {}
 
 std::unique_ptr<MaskSurface> WaylandWindowFactory::createMaskSurface(const Rect& frame, SurfacePainter& painter) {
-    return createMask(frame, painter);
+    std::unique_ptr<WaylandMaskSurface> mask = createMask(frame, painter);
+    if (!mask || !roster_) {
+        return mask;
+    }
+    return std::make_unique<ListedMask>(std::move(mask), *roster_);
 }
 
 std::unique_ptr<WaylandMaskSurface> WaylandWindowFactory::createMask(const Rect& frame, SurfacePainter& painter) {

@@ -3,6 +3,7 @@
 // whose area it is.
 
 #include "platform/ports/MaskSurface.h"
+#include "platform/wayland/MaskRoster.h"
 #include "platform/wayland/WaylandDisplays.h"
 #include "platform/wayland/WaylandMaskSurface.h"
 
@@ -10,7 +11,9 @@ namespace dimwell::wayland {
 
 class WaylandWindowFactory : public WindowFactory {
 public:
-    WaylandWindowFactory(WaylandConnection& connection, const WaylandDisplays& displays);
+    /// With a `roster`, the masks it makes are listed there while they live.
+    WaylandWindowFactory(WaylandConnection& connection, const WaylandDisplays& displays,
+                         MaskRoster* roster = nullptr);
 
     std::unique_ptr<MaskSurface> createMaskSurface(const Rect& frame, SurfacePainter& painter) override;
     /// The same, with the Wayland-only operations in reach.
@@ -19,6 +22,7 @@ public:
 private:
     WaylandConnection& connection_;
     const WaylandDisplays& displays_;
+    MaskRoster* roster_;
 };
 
 } // namespace dimwell::wayland

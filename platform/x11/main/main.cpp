@@ -1,6 +1,8 @@
 // Dimwell: dims every display except one clear rectangle.
 
 #include "app/AppDelegate.h"
+#include "app/BackendChoice.h"
+#include "app/CommandLine.h"
 #include "app/RemoteActions.h"
 #include "common/Log.h"
 #include "platform/linux/CommandLineAnswer.h"
@@ -14,6 +16,11 @@
 #include "platform/x11/TrayMenu.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/XdgLoginItems.h"
+#ifdef DIMWELL_WITH_WAYLAND
+#include "platform/wayland/LayerShellProbe.h"
+#include "platform/wayland/WaylandDesktop.h"
+#include "platform/wayland/WaylandHotkeys.h"
+#endif
 
 #include <QApplication>
 #include <QTimer>
@@ -22,6 +29,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -35,6 +43,23 @@ bool displayReachable() {
     return ok;
 }
 
+bool isSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value && *value;
+}
+
+/// --platform, else the session: Wayland with layer shell, else X.
+dimwell::BackendChoice chooseBackend(int argc, char* argv[]) {
+    dimwell::SessionFacts facts;
+    facts.requested = dimwell::parseCommandLine({argv + std::min(argc, 1), argv + argc}).platform;
+    facts.waylandDisplay = isSet("WAYLAND_DISPLAY");
+    facts.xDisplay = isSet("DISPLAY");
+#ifdef DIMWELL_WITH_WAYLAND
+    facts.offersLayerShell = dimwell::wayland::compositorOffersLayerShell;
+#endif
+    return dimwell::chooseBackend(facts);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -42,10 +67,15 @@ int main(int argc, char* argv[]) {
     if (const std::optional<int> answered = dimwell::linuxdesktop::answerCommandLine(argc, argv)) {
         return *answered;
     }
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display || !displayReachable()) {
-        std::fprintf(stderr, "Dimwell: cannot open the X display %s\n",
-                     display && *display ? display : "(DISPLAY is not set)");
+    const dimwell::BackendChoice backend = chooseBackend(argc, argv);
+    const bool onWayland = backend.backend == dimwell::Backend::Wayland;
+    if (backend.backend == dimwell::Backend::None) {
+        std::fprintf(stderr, "Dimwell: %s\n", backend.error.c_str());
+        return 1;
+    }
+    const char* display = std::getenv(onWayland ? "WAYLAND_DISPLAY" : "DISPLAY");
+    if (!onWayland && !displayReachable()) {
+        std::fprintf(stderr, "Dimwell: cannot open the X display %s\n", display);
         return 1;
     }
     // One Dimwell per session, settled before anything reads the preferences.
@@ -56,37 +86,60 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
-    qputenv("QT_QPA_PLATFORM", "xcb");
+    qputenv("QT_QPA_PLATFORM", onWayland ? "wayland" : "xcb");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dimwell"));
     // The program lives in the background; closing a window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    dimwell::x11::X11Desktop desktop;
-    const dimwell::Logger log(desktop.log());
+    std::unique_ptr<dimwell::x11::X11Desktop> x11Desktop;
+#ifdef DIMWELL_WITH_WAYLAND
+    std::unique_ptr<dimwell::wayland::WaylandDesktop> waylandDesktop;
+    if (onWayland && !(waylandDesktop = dimwell::wayland::WaylandDesktop::create())) {
+        return 1;
+    }
+#endif
+    if (!onWayland) {
+        x11Desktop = std::make_unique<dimwell::x11::X11Desktop>();
+    }
+#ifdef DIMWELL_WITH_WAYLAND
+    const dimwell::DesktopPorts ports = waylandDesktop ? waylandDesktop->ports() : x11Desktop->ports();
+#else
+    const dimwell::DesktopPorts ports = x11Desktop->ports();
+#endif
+    const dimwell::Logger log(ports.log);
+    if (!backend.note.empty()) {
+        log.line(backend.note);
+    }
     if (instance.outcome() == SingleInstanceLock::Outcome::Unavailable) {
         log("cannot take the session lock: a second Dimwell would not be noticed");
     }
     const dimwell::x11::QuitOnSignal quit([](int) { QApplication::quit(); });
 
-    dimwell::x11::TrayStatusBar statusBar(desktop.log());
+    dimwell::x11::TrayStatusBar statusBar(ports.log);
     dimwell::x11::TrayMenu statusMenu;
-    dimwell::x11::ProgramApplications applications(desktop.log());
-    dimwell::x11::XdgLoginItemsService loginItems(desktop.log());
-    const dimwell::DesktopPorts ports = desktop.ports();
+    dimwell::x11::ProgramApplications applications(ports.log);
+    dimwell::x11::XdgLoginItemsService loginItems(ports.log);
     dimwell::x11::QtSettingsWindows settingsWindows(
-        {ports.defaults, ports.bundle, ports.displays, loginItems, ports.notifications, desktop.log()});
-    dimwell::AppDelegate delegate(desktop.ports(), {statusBar, statusMenu, applications, loginItems, settingsWindows});
+        {ports.defaults, ports.bundle, ports.displays, loginItems, ports.notifications, ports.log});
+    dimwell::AppDelegate delegate(ports, {statusBar, statusMenu, applications, loginItems, settingsWindows});
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate.applicationWillTerminate(); });
 
     dimwell::linuxdesktop::RemoteControl remote(
-        desktop.log(), [&delegate](const std::string& action) { return dimwell::performRemoteAction(delegate, action); });
+        ports.log, [&delegate](const std::string& action) { return dimwell::performRemoteAction(delegate, action); });
 
     delegate.awakeFromNib();
     // Launching has finished once the event loop turns.
-    QTimer::singleShot(0, &app, [&delegate, &log, &remote] {
+    QTimer::singleShot(0, &app, [&delegate, &log, &remote, onWayland] {
         delegate.applicationDidFinishLaunching();
         remote.publish();
+#ifdef DIMWELL_WITH_WAYLAND
+        if (onWayland) {
+            delegate.tellUser("Dimwell", dimwell::wayland::WaylandHotkeyService::advice());
+        }
+#else
+        (void)onWayland;
+#endif
         log("Dimwell started");
     });
     return QApplication::exec();

@@ -1,0 +1,100 @@
+#include "platform/wayland/WaylandDesktop.h"
+
+#include "platform/ports/Accessibility.h"
+#include "platform/ports/Session.h"
+#include "platform/ports/WindowCapture.h"
+#include "platform/wayland/QtEventPump.h"
+#include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandDisplays.h"
+#include "platform/wayland/WaylandHotkeys.h"
+#include "platform/wayland/WaylandInputService.h"
+#include "platform/wayland/WaylandWindowFactory.h"
+#include "platform/wayland/WaylandWindowList.h"
+#include "platform/wayland/sway/SwayWindowServer.h"
+#include "platform/x11/AtspiAccessibility.h"
+#include "platform/x11/PlistBundle.h"
+#include "platform/x11/PlistDefaults.h"
+#include "platform/x11/StderrLog.h"
+#include "platform/x11/X11Session.h"
+
+#include <cstdlib>
+
+namespace dimwell::wayland {
+
+namespace {
+
+/// The masks receive the pointer and the keyboard through the compositor;
+/// nothing needs granting.
+class WaylandTrust final : public AccessibilityTrust {
+public:
+    bool isTrusted() const override { return true; }
+};
+
+/// No capture yet: pattern mode finds no pattern and clears the whole window.
+class NoCapture final : public WindowCapture {
+public:
+    std::optional<CapturedWindow> captureGray(std::uint32_t) override { return std::nullopt; }
+};
+
+/// sway's window list when its IPC answers; nothing otherwise.
+std::unique_ptr<SwayWindowServer> swayWindows(LogSink& log) {
+    const char* socket = std::getenv("SWAYSOCK");
+    if (socket && *socket) {
+        auto sway = std::make_unique<SwayWindowServer>(log, socket);
+        if (sway->available() && sway->tree()) {
+            return sway;
+        }
+    }
+    log.write("Wayland: this compositor tells no window list (no sway IPC): window, view and pattern modes "
+              "find no windows here");
+    return nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<WaylandDesktop> WaylandDesktop::create() {
+    return create(Options{{}, x11::StderrLog::stderrWanted(), true});
+}
+
+std::unique_ptr<WaylandDesktop> WaylandDesktop::create(const Options& options) {
+    auto log = std::make_unique<x11::StderrLog>(options.logToStderr, options.logToSyslog);
+    std::unique_ptr<WaylandConnection> connection = WaylandConnection::connect(*log);
+    if (!connection) {
+        return nullptr;
+    }
+    return std::unique_ptr<WaylandDesktop>(new WaylandDesktop(std::move(log), std::move(connection), options));
+}
+
+WaylandDesktop::WaylandDesktop(std::unique_ptr<x11::StderrLog> log, std::unique_ptr<WaylandConnection> connection,
+                               const Options& options)
+    : log_(std::move(log)), connection_(std::move(connection)),
+      pump_(std::make_unique<QtEventPump>(*connection_)),
+      defaults_(std::make_unique<x11::PlistDefaults>(
+          options.defaultsPath.empty() ? x11::PlistDefaults::defaultPath() : options.defaultsPath, *log_)),
+      bundle_(std::make_unique<x11::PlistBundle>(*log_)),
+      displays_(std::make_unique<WaylandDisplays>(*connection_)),
+      windowFactory_(std::make_unique<WaylandWindowFactory>(*connection_, *displays_, &masks_)),
+      trust_(std::make_unique<WaylandTrust>()),
+      alerts_(std::make_unique<x11::X11Alerts>()),
+      workspace_(std::make_unique<x11::X11Workspace>(bundle_->processName(), *log_)),
+      hotkeys_(std::make_unique<WaylandHotkeyService>(*log_)),
+      sway_(swayWindows(*log_)),
+      windowServer_(std::make_unique<WaylandWindowList>(*connection_, masks_, sway_.get())),
+      input_(std::make_unique<WaylandInputService>(
+          *connection_, masks_, [displays = displays_.get()] { return displays->mainScreenHeight(); },
+          sway_.get())),
+      accessibility_(std::make_unique<x11::AtspiAccessibility>(nullptr, *log_)),
+      capture_(std::make_unique<NoCapture>()) {}
+
+WaylandDesktop::~WaylandDesktop() = default;
+
+LogSink& WaylandDesktop::log() { return *log_; }
+
+DesktopPorts WaylandDesktop::ports() {
+    return DesktopPorts{
+        *defaults_, *bundle_,    *log_,     notifications_, *displays_,      *windowFactory_, *trust_,
+        *alerts_,   *workspace_, *hotkeys_, *input_,        *windowServer_, *accessibility_, *capture_,
+    };
+}
+
+} // namespace dimwell::wayland

@@ -1,0 +1,148 @@
+#!/usr/bin/env python3
+"""Dimwell running natively on sway (no X display): started by its remote
+control, a selection dragged with a virtual pointer across both outputs leaves
+the hole clamped to the first output and the stored opacity everywhere else;
+clicks on the veil go through while click-out is off; with click-out on, a
+click in the hole reaches the window below and a click on the veil closes the
+overlay and reaches nobody. Exits 77 (skipped) when sway cannot start."""
+import os
+import subprocess
+import sys
+import time
+
+SOURCE = os.environ.get("DIMWELL_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
+BIN = os.path.join(os.environ.get("DIMWELL_BUILD_DIR", "build"), "bin")
+sys.path.insert(0, os.path.join(SOURCE, "scripts"))
+sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
+import waydesktop  # noqa: E402
+from e2e_support import OPACITY, write_prefs  # noqa: E402
+from test_wayland_masks import Lines  # noqa: E402
+
+GRAY = (128, 128, 128)
+PROBE = (64, 160, 64)
+PROBE_RECT = (200, 150, 200, 200)   # on HEADLESS-1, under the hole's top-left corner
+DRAG_FROM, DRAG_TO = (300, 200), (1500, 500)   # ends on HEADLESS-2 (1024x768 at 1280,0)
+# The drag, clamped to the output it started on; the press's own row stays veiled.
+HOLE = (300, 201, 980, 299)
+STEP = 10.0
+
+
+def dimmed(rgb):
+    return tuple(round(c * (1 - OPACITY)) for c in rgb)
+
+
+def main():
+    failures = []
+    try:
+        d = waydesktop.SwayDesktop(outputs="1280x720,1024x768")
+        d.start()
+    except waydesktop.DesktopUnavailable as e:
+        print(f"skipped: {e}", file=sys.stderr)
+        return waydesktop.SKIP_STATUS
+    try:
+        programs = {name: d.install(os.path.join(BIN, name))
+                    for name in ("Dimwell", "dimwell_wayland_pointer", "dimwell_wayland_probe")}
+        bus = d.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE)
+        bus_env = {"DBUS_SESSION_BUS_ADDRESS": Lines(bus).next(STEP), "DIMWELL_LOG_STDERR": "1"}
+        prefs = write_prefs(d)
+        if os.geteuid() == 0:
+            owner = waydesktop.ensure_user(d.user)
+            for path in (os.path.dirname(prefs), prefs):
+                os.chown(path, owner.pw_uid, owner.pw_gid)
+
+        probe = d.spawn([programs["dimwell_wayland_probe"], *map(str, PROBE_RECT)], stdout=subprocess.PIPE)
+        clicks = Lines(probe)
+        clicks.expect("ready")
+        d.spawn([programs["Dimwell"]], name="Dimwell", extra_env=bus_env)
+        if not wait_until(lambda: "Dimwell: Dimwell started" in log(d), STEP):
+            raise waydesktop.DesktopError("Dimwell did not start")
+        if "compositor's" not in log(d):
+            failures.append("no advice to bind the shortcuts in the compositor")
+
+        pointer = d.spawn([programs["dimwell_wayland_pointer"], *map(str, d.layout_size())],
+                          stdin=subprocess.PIPE, stdout=subprocess.PIPE, name="pointer")
+        answers = Lines(pointer)
+        answers.expect("ready")
+        clicks.expect("pointer")
+
+        def do(*commands):
+            for command in commands:
+                pointer.stdin.write(command.encode() + b"\n")
+                pointer.stdin.flush()
+                answers.expect("ok", STEP)
+
+        def action(name):
+            cmd, env = d.command([programs["Dimwell"], "--action", name], bus_env)
+            done = subprocess.run(cmd, env=env, capture_output=True, text=True, timeout=STEP, cwd=d.dir)
+            if done.returncode != 0:
+                raise waydesktop.DesktopError(f"--action {name}: {done.stderr.strip()}")
+
+        def expect(output, checks, what):
+            wrong = []
+
+            def settled():
+                shot = d.screenshot(output=output)
+                wrong[:] = [f"{name} at {x},{y}: {shot.pixel(x, y)}, want {rgb}" for x, y, rgb, name in checks
+                            if any(abs(g - w) > 2 for g, w in zip(shot.pixel(x, y), rgb))]
+                return not wrong
+            if not wait_until(settled, 5.0):
+                failures.append(f"{what} on {output}: {wrong}")
+
+        do(f"move {DRAG_FROM[0] - 50} {DRAG_FROM[1] - 50}")
+        action("selectMode")
+        expect("HEADLESS-2", [(900, 700, tuple(round(c * 0.5) for c in GRAY), "selection veil")], "selection mode")
+        # The drag crosses onto the second output; the first keeps its motion.
+        steps = [f"move {DRAG_FROM[0] + (DRAG_TO[0] - DRAG_FROM[0]) * i // 6} "
+                 f"{DRAG_FROM[1] + (DRAG_TO[1] - DRAG_FROM[1]) * i // 6}" for i in range(1, 7)]
+        do(f"move {DRAG_FROM[0]} {DRAG_FROM[1]}", "press", *steps, "release")
+        x, y, w, h = HOLE
+        expect("HEADLESS-1", [(x, y, PROBE, "hole top-left"), (x - 1, y, dimmed(PROBE), "left of the hole"),
+                              (x, y - 1, dimmed(PROBE), "above the hole"),
+                              (x + w - 1, y + h - 1, GRAY, "hole bottom-right"),
+                              (x + w - 2, y + h, dimmed(GRAY), "below the hole"),
+                              (1000, 650, dimmed(GRAY), "veil")], "the dragged hole")
+        expect("HEADLESS-2", [(10, 300, dimmed(GRAY), "veil past the drag"),
+                              (500, 700, dimmed(GRAY), "veil")], "the second output veiled")
+
+        veil, hole = (250, 300), (350, 300)   # both over the probe
+        do(f"click {veil[0]} {veil[1]}")
+        if clicks.pending() != ["click 50 150"]:
+            failures.append("with click-out off, a click on the veil does not reach the window below")
+        action("clickoutToggle")
+        time.sleep(0.5)   # the answer may come before the masks' new input regions reach sway
+        do(f"click {hole[0]} {hole[1]}", f"click {veil[0]} {veil[1]}")
+        seen = clicks.pending()
+        if seen != ["click 150 150"]:
+            failures.append(f"with click-out on, the window below saw {seen}, want only the click in the hole")
+        expect("HEADLESS-1", [(1000, 650, GRAY, "no veil")], "the overlay closed by a click on the veil")
+        expect("HEADLESS-2", [(500, 700, GRAY, "no veil")], "the overlay closed by a click on the veil")
+    except waydesktop.DesktopError as e:
+        failures.append(str(e))
+    finally:
+        d.stop(failed=bool(failures))
+    for failure in failures:
+        print(f"FAIL: {failure}", file=sys.stderr)
+    if failures:
+        print("Dimwell's log:\n" + log(d), file=sys.stderr)
+    return 1 if failures else 0
+
+
+def wait_until(condition, timeout):
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.2)
+    return True
+
+
+def log(d):
+    try:
+        with open(d.log_path("Dimwell"), errors="replace") as f:
+            return f.read()
+    except OSError:
+        return ""
+
+
+if __name__ == "__main__":
+    sys.exit(main())
