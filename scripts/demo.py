@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """The demo: Dimwell on a headless desktop with two monitors and a few windows.
 
 The scenario is a list of steps; each drives the desktop the way a user would

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """The tutorial's pictures, taken from Dimwell at work on a headless desktop.
 
 Starts a private desktop (one 1280x800 monitor, openbox, picom, the accessibility

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Real Wayland desktops for tests: a headless sway, standard library only.
 
 A `SwayDesktop` is sway on the headless wlroots backend with the pixman renderer,
@@ -42,7 +42,6 @@ import weakref
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xdesktop  # noqa: E402  (process bookkeeping shared with the X desktops)
-import xwire  # noqa: E402
 
 DEFAULT_OUTPUTS = "1280x720,1024x768"
 BACKGROUND = (128, 128, 128)
@@ -74,29 +73,6 @@ def ensure_user(name=TEST_USER):
     if done.returncode != 0 and "already exists" not in done.stderr:
         raise DesktopUnavailable(f"cannot create the test user {name}: {done.stderr.strip()}")
     return pwd.getpwnam(name)
-
-
-def read_ppm(path):
-    """A binary PPM (what `grim -t ppm` writes) as an xwire.Image."""
-    with open(path, "rb") as f:
-        data = f.read()
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos) + 1
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    if fields[0] != b"P6" or fields[3] != b"255":
-        raise DesktopError(f"{path}: not an 8-bit binary PPM")
-    width, height = int(fields[1]), int(fields[2])
-    pixels = data[pos + 1:pos + 1 + width * height * 3]
-    return xwire.Image(width, height, pixels)
 
 
 _live_desktops = weakref.WeakSet()
@@ -370,12 +346,12 @@ class SwayDesktop:
     # --- screen -----------------------------------------------------------------------
 
     def screenshot(self, output=None, path=None):
-        """The screen (one output at its own scale, or every output) as an xwire.Image
+        """The screen (one output at its own scale, or every output) as an xdesktop.Image
         of RGB pixels; `path` also keeps it as a PNG."""
         self._shots += 1
         shot = os.path.join(self.dir, "shots", f"{self._shots}.ppm")
         self.run(["grim", "-t", "ppm"] + (["-o", output] if output else []) + [shot])
-        image = read_ppm(shot)
+        image = xdesktop.Image.open(shot)
         os.unlink(shot)
         if path:
             image.save_png(path)

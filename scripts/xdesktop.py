@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Real X desktops for tests and demos, standard library only.
 
 A `Desktop` is a private X server (Xorg with the dummy driver, so several RandR
@@ -43,7 +43,9 @@ import weakref
 from dataclasses import dataclass
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import xwire  # noqa: E402  (lives next to this file)
+import PIL.Image  # noqa: E402
+import xscreen  # noqa: E402  (lives next to this file)
+from xscreen import Image  # noqa: E402,F401  (pixel(x, y), crop, save_png)
 
 SCRIPTS_DIR = os.path.dirname(os.path.abspath(__file__))
 DEFAULT_SIZES = [(1920, 1080), (1280, 1024), (1280, 1024), (1024, 768)]
@@ -244,6 +246,7 @@ class Desktop:
         self.background = tuple(background)
         self.keep_files = (os.environ.get("DIMWELL_KEEP_DESKTOP") == "1") if keep_files is None else keep_files
         self.display = None
+        self._screen = None  # pixels are read through it
         self.dir = None
         self.bus_address = None
         self._procs = []  # (name, Popen) in start order
@@ -286,7 +289,7 @@ class Desktop:
                 self._start_picom()
             if self.atspi:
                 self._start_atspi()
-        except xwire.XError as e:
+        except xscreen.XError as e:
             self.stop(failed=True)
             raise DesktopError(str(e)) from e
         except BaseException:
@@ -300,6 +303,9 @@ class Desktop:
             return
         blocked = self._block_signals()
         try:
+            if self._screen:
+                self._screen.close()
+                self._screen = None
             survivors = []
             while self._procs:
                 name, popen = self._procs.pop()
@@ -482,9 +488,9 @@ class Desktop:
         deadline = time.monotonic() + SERVER_TIMEOUT
         while True:
             try:
-                xwire.Connection(self.display, timeout=2).close()
-                return
-            except xwire.XError:
+                with xscreen.connect(self.display):
+                    return
+            except xscreen.XError:
                 if server.poll() is not None:
                     self._fail(f"{name} exited with status {server.returncode}", log)
                 if time.monotonic() > deadline:
@@ -641,26 +647,29 @@ EndSection
 
         def announced():
             check()
-            with xwire.Connection(self.display) as c:
-                return bool(c.get_cardinal(c.root, "_NET_SUPPORTING_WM_CHECK"))
+            with xscreen.connect(self.display) as c:
+                return bool(xscreen.cardinal(c, c.screen().root, "_NET_SUPPORTING_WM_CHECK"))
         self.wait_for(announced, HELPER_TIMEOUT, wm)
         # openbox announces itself before it handles map requests, and drops the ones
         # that come in between: wait until it frames a window of our own (asking again
         # while it does not), so that the first client of a test is never left unmapped.
-        with xwire.Connection(self.display) as c:
-            probe = c.create_window(0, 0, 16, 16, "xdesktop window manager probe")
+        with xscreen.connect(self.display) as c:
+            probe = xscreen.create_window(c, 0, 0, 16, 16, "xdesktop window manager probe")
             asked = [0.0]
 
             def framed():
                 check()
-                if c.is_viewable(probe) and c.parent(probe) != c.root:
+                if (probe.get_attributes().map_state == xscreen.X.IsViewable
+                        and xscreen.parent(c, probe.id) != c.screen().root.id):
                     return True
                 if time.monotonic() - asked[0] > 0.25:
-                    c.map_window(probe)
+                    probe.map()
+                    c.flush()
                     asked[0] = time.monotonic()
                 return False
             self.wait_for(framed, HELPER_TIMEOUT, f"{wm} managing windows", interval=0.01)
-            c.destroy_window(probe)
+            probe.destroy()
+            c.sync()
 
     def _start_picom(self):
         binary = shutil.which("picom")
@@ -677,8 +686,8 @@ EndSection
         def ready():
             if proc.poll() is not None:
                 self._fail(f"picom exited with status {proc.returncode}", self.log_path("picom"))
-            with xwire.Connection(self.display) as c:
-                return c.selection_owner("_NET_WM_CM_S0") != 0
+            with xscreen.connect(self.display) as c:
+                return xscreen.selection_owner(c, "_NET_WM_CM_S0") != 0
         self.wait_for(ready, HELPER_TIMEOUT, "picom")
         time.sleep(0.1)  # its first full paint
 
@@ -690,8 +699,8 @@ EndSection
             self._procs.remove((name, popen))
 
         def gone():
-            with xwire.Connection(self.display) as c:
-                return c.selection_owner("_NET_WM_CM_S0") == 0
+            with xscreen.connect(self.display) as c:
+                return xscreen.selection_owner(c, "_NET_WM_CM_S0") == 0
         self.wait_for(gone, HELPER_TIMEOUT, "the compositor to go")
 
     def start_compositor(self):
@@ -849,17 +858,18 @@ EndSection
 
     def set_background(self, rgb):
         """Paint the root window one colour, in a way compositors honour."""
-        xwire.set_root_background(self.display, tuple(rgb))
+        xscreen.set_root_background(self.display, tuple(rgb))
         self.background = tuple(rgb)
 
     def capture(self, x=0, y=0, width=None, height=None):
-        """Screen pixels as an xwire.Image (pixel(x, y) -> (r, g, b), save_png, crop)."""
-        with xwire.Connection(self.display) as c:
-            if width is None or height is None:
-                sw, sh = self.screen_size()
-                width = sw - x if width is None else width
-                height = sh - y if height is None else height
-            return c.get_image(x, y, width, height)
+        """Screen pixels as an Image (pixel(x, y) -> (r, g, b), save_png, crop)."""
+        if width is None or height is None:
+            sw, sh = self.screen_size()
+            width = sw - x if width is None else width
+            height = sh - y if height is None else height
+        if self._screen is None:
+            self._screen = xscreen.Screen(self.display)
+        return self._screen.capture(x, y, width, height)
 
     def pixel(self, x, y):
         return self.capture(x, y, 1, 1).pixel(0, 0)
@@ -872,7 +882,7 @@ EndSection
         in .ppm; returns path. Parts of the screen that no monitor shows are black, as
         a user would see them."""
         image = (image or self.capture()).only([m.rect for m in self.monitors()])
-        return image.save_ppm(path) if path.endswith(".ppm") else image.save_png(path)
+        return image.save(path)
 
     def wait_for_pixel(self, x, y, rgb, tolerance=1, timeout=5.0):
         """Wait until the pixel at (x, y) is rgb within tolerance per channel."""
@@ -949,8 +959,8 @@ EndSection
 
     def top_level(self, window):
         """The root's child that holds window: its frame, or itself when unmanaged."""
-        with xwire.Connection(self.display) as c:
-            while (parent := c.parent(window)) not in (c.root, 0):
+        with xscreen.connect(self.display) as c:
+            while (parent := xscreen.parent(c, window)) not in (c.screen().root.id, 0):
                 window = parent
         return window
 
@@ -1004,7 +1014,7 @@ EndSection
 
         Returns (window id, process); terminate(process) removes it.
         """
-        cmd = [sys.executable, os.path.join(SCRIPTS_DIR, "xwire.py"), "window",
+        cmd = [sys.executable, os.path.join(SCRIPTS_DIR, "xscreen.py"), "window",
                "--geometry", f"{width}x{height}+{x}+{y}", "--rgba", ",".join(str(v) for v in rgba)]
         if title:
             cmd += ["--title", title]
@@ -1030,11 +1040,10 @@ def make_picture(path, width=480, height=320):
     """A PNG of nested framed panels on a light page, like a window with a sidebar,
     a toolbar and a content area (something for border detection to find)."""
     page, frame, panel, accent = (236, 236, 236), (90, 90, 90), (255, 255, 255), (70, 110, 170)
-    rows = [bytearray(bytes(page) * width) for _ in range(height)]
+    picture = PIL.Image.new("RGB", (width, height), page)
 
-    def fill(x0, y0, x1, y1, colour):
-        for y in range(max(0, y0), min(height, y1)):
-            rows[y][x0 * 3:x1 * 3] = bytes(colour) * (x1 - x0)
+    def fill(x0, y0, x1, y1, colour):  # x1, y1 excluded
+        picture.paste(colour, (x0, y0, x1, y1))
 
     def framed(x0, y0, x1, y1, inside):
         fill(x0, y0, x1, y1, frame)
@@ -1046,7 +1055,8 @@ def make_picture(path, width=480, height=320):
     framed(width // 3 + 12, height // 2 + 12, width - 12, height - 12, panel)  # lower content
     for i in range(5):  # list lines in the sidebar
         fill(24, 64 + i * 28, width // 3 - 16, 72 + i * 28, (200, 200, 200))
-    return xwire.Image(width, height, b"".join(bytes(r) for r in rows)).save_png(path)
+    picture.save(path, "PNG")
+    return path
 
 
 # --- command line ---------------------------------------------------------------------

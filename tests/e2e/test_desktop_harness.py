@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """The test desktop itself: monitors where they were asked for, and no process
 left behind, also when a test fails inside it or the runner gets a signal."""
+import os
 import subprocess
 import sys
 import time
 import unittest
 
 from e2e_support import SOURCE_DIR, Desktop, _alive
+from PIL import Image
 from xdesktop import Monitor, _descendants
 
 XDESKTOP = f"{SOURCE_DIR}/scripts/xdesktop.py"
@@ -23,6 +25,18 @@ class TestDesktop(unittest.TestCase):
                                             Monitor("DUMMY1", 1920, 0, 1280, 1024, False)])
             for x, y in [(0, 0), (1919, 1079), (1920, 0), (3199, 1023)]:
                 self.assertEqual(d.pixel(x, y), (128, 128, 128), (x, y))
+
+    def test_background_probe_windows_and_screenshots_show_exact_colours(self):
+        with Desktop() as d:
+            d.set_background((10, 200, 30))
+            d.set_background((200, 40, 90))  # a second one replaces the first under the compositor
+            d.translucent_window(100, 100, 50, 50, rgba=(255, 0, 0, 128))
+            d.wait_for_pixel(120, 120, (228, 20, 45), tolerance=1)  # straight alpha, blended over
+            shot = Image.open(d.screenshot(os.path.join(d.dir, "shot.png")))
+            self.assertEqual(shot.size, (3200, 1080))
+            # RGB order kept, and the strip below the smaller monitor is black as on a real screen.
+            self.assertEqual([shot.getpixel(p) for p in [(0, 0), (1920, 1023), (1920, 1024)]],
+                             [(200, 40, 90), (200, 40, 90), (0, 0, 0)])
 
     def test_an_exception_inside_the_block_still_stops_everything(self):
         with self.assertRaises(KeyError):

@@ -8,7 +8,7 @@ import os
 
 from e2e_support import (Checks, Desktop, missing_log_lines, out_dir, preset_shortcuts, run_main, start_dimwell,
                          veiled, write_prefs)
-import xwire
+from PIL import Image, ImageDraw
 
 OUT_DIR = out_dir("pattern-mode")
 WIDTH, HEIGHT = 480, 320
@@ -18,13 +18,11 @@ PANELS = [(20, 50, 219, 299), (240, 50, 459, 299)]
 
 
 def panel_picture(path):
-    rows = [bytearray(bytes(PAGE) * WIDTH) for _ in range(HEIGHT)]
-    for x0, y0, x1, y1 in PANELS:
-        for y in range(y0, y1 + 1):
-            edge = y in (y0, y1)
-            for x in range(x0, x1 + 1):
-                rows[y][x * 3:x * 3 + 3] = bytes(LINE if edge or x in (x0, x1) else INSIDE)
-    return xwire.Image(WIDTH, HEIGHT, b"".join(bytes(r) for r in rows)).save_png(path)
+    picture = Image.new("RGB", (WIDTH, HEIGHT), PAGE)
+    for panel in PANELS:
+        ImageDraw.Draw(picture).rectangle(panel, fill=INSIDE, outline=LINE)
+    picture.save(path, "PNG")
+    return path
 
 
 def main():

@@ -207,8 +207,8 @@ TEST_F(MaskWindowTest, VeilCoversOtherProgramsWindowsButNotThisProgramsOwn) {
     ASSERT_TRUE(pumpUntil([&] { return mapped(mask); }, 3000));
 
     // Another program's menu maps on top of everything; the veil covers it again.
-    Client menuProgram("python3", {DIMWELL_SOURCE_RESOURCES "/../scripts/xwire.py", "window", "--geometry",
-                                   "200x100+100+100"});
+    Client menuProgram("/usr/bin/python3", {DIMWELL_SOURCE_RESOURCES "/../scripts/xscreen.py", "window",
+                                            "--geometry", "200x100+100+100"});
     xcb_window_t menu = 0;
     ASSERT_TRUE(pumpUntil([&] {
         const auto lines = menuProgram.linesUntil("", 50);
