@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Dimwell running natively on sway (no X display): started by its remote
-control, a selection dragged with a virtual pointer across both outputs leaves
+"""Dimwell running natively on sway (no X display): selection mode started by
+its remote control ends with Escape; a selection dragged with a virtual pointer across both outputs leaves
 the hole clamped to the first output and the stored opacity everywhere else;
 clicks on the veil go through while click-out is off; with click-out on, a
 click in the hole reaches the window below and a click on the veil closes the
@@ -89,8 +89,14 @@ def main():
                 failures.append(f"{what} on {output}: {wrong}")
 
         do(f"move {DRAG_FROM[0] - 50} {DRAG_FROM[1] - 50}")
+        selecting = [(900, 700, tuple(round(c * 0.5) for c in GRAY), "selection veil")]
         action("selectMode")
-        expect("HEADLESS-2", [(900, 700, tuple(round(c * 0.5) for c in GRAY), "selection veil")], "selection mode")
+        expect("HEADLESS-2", selecting, "selection mode")
+        # wtype makes its keyboard first; the pause lets the masks see it before the key.
+        d.run(["wtype", "-s", "500", "-k", "Escape"])
+        expect("HEADLESS-2", [(900, 700, GRAY, "no veil")], "selection mode ended by Escape")
+        action("selectMode")
+        expect("HEADLESS-2", selecting, "selection mode again")
         # The drag crosses onto the second output; the first keeps its motion.
         steps = [f"move {DRAG_FROM[0] + (DRAG_TO[0] - DRAG_FROM[0]) * i // 6} "
                  f"{DRAG_FROM[1] + (DRAG_TO[1] - DRAG_FROM[1]) * i // 6}" for i in range(1, 7)]
