@@ -52,7 +52,8 @@ xcb_window_t OtherClient::openWindow(int x, int y, int width, int height) {
     const xcb_window_t w = xcb_generate_id(c_);
     const std::uint32_t values[] = {screen->white_pixel, 1,
                                     XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
-                                        XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+                                        XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_STRUCTURE_NOTIFY |
+                                        XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_ENTER_WINDOW};
     xcb_create_window(c_, XCB_COPY_FROM_PARENT, w, root_, static_cast<std::int16_t>(x), static_cast<std::int16_t>(y),
                       static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
@@ -82,11 +83,13 @@ void OtherClient::focus(xcb_window_t window) {
 void OtherClient::poll() {
     while (xcb_generic_event_t* raw = xcb_poll_for_event(c_)) {
         const auto event = owned(raw);
-        // Button and key events share their layout up to the event window.
+        // Button, key, motion and crossing events share their layout up to the event window.
         const auto* e = reinterpret_cast<const xcb_key_press_event_t*>(raw);
         switch (event->response_type & 0x7f) {
         case XCB_BUTTON_PRESS: ++buttonPresses_[e->event]; break;
         case XCB_BUTTON_RELEASE: ++buttonReleases_[e->event]; break;
+        case XCB_MOTION_NOTIFY: ++motions_[e->event]; break;
+        case XCB_ENTER_NOTIFY: ++enters_[e->event]; break;
         case XCB_KEY_PRESS: ++keyPresses_[{e->event, e->detail}]; break;
         default: break;
         }
@@ -172,6 +175,20 @@ bool OtherClient::grabButton1() {
 
 void OtherClient::ungrabButton1() {
     xcb_ungrab_button(c_, XCB_BUTTON_INDEX_1, root_, XCB_MOD_MASK_ANY);
+    sync();
+}
+
+bool OtherClient::grabPointer() {
+    const auto reply = owned(xcb_grab_pointer_reply(
+        c_,
+        xcb_grab_pointer(c_, 0, root_, XCB_EVENT_MASK_BUTTON_PRESS, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                         XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+        nullptr));
+    return reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+}
+
+void OtherClient::ungrabPointer() {
+    xcb_ungrab_pointer(c_, XCB_CURRENT_TIME);
     sync();
 }
 

@@ -40,6 +40,9 @@ public:
     void poll();
     int buttonPresses(xcb_window_t w) const { return count(buttonPresses_, w); }
     int buttonReleases(xcb_window_t w) const { return count(buttonReleases_, w); }
+    /// What makes hover effects and tooltips: the pointer moving over or entering `w`.
+    int motions(xcb_window_t w) const { return count(motions_, w); }
+    int enters(xcb_window_t w) const { return count(enters_, w); }
     /// Key presses of `keycode` that reached `w`.
     int keyPresses(xcb_window_t w, xcb_keycode_t keycode) const { return count(keyPresses_, {w, keycode}); }
 
@@ -59,6 +62,9 @@ public:
     void ungrabKey(xcb_keycode_t keycode, std::uint16_t modifiers);
     bool grabButton1();
     void ungrabButton1();
+    /// An active grab of the whole pointer; false when another client holds one.
+    bool grabPointer();
+    void ungrabPointer();
 
     /// Gives `keycode` these keysyms (none: the key produces nothing).
     void remap(xcb_keycode_t keycode, const std::vector<std::uint32_t>& keysyms);
@@ -80,6 +86,8 @@ private:
     std::vector<xcb_window_t> windows_;
     std::map<xcb_window_t, int> buttonPresses_;
     std::map<xcb_window_t, int> buttonReleases_;
+    std::map<xcb_window_t, int> motions_;
+    std::map<xcb_window_t, int> enters_;
     std::map<std::pair<xcb_window_t, xcb_keycode_t>, int> keyPresses_;
     std::map<xcb_keycode_t, std::pair<std::uint8_t, std::vector<std::uint32_t>>> remapped_;   ///< originals
 };
