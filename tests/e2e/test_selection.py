@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Selection mode and click-out on a real desktop (two monitors, openbox, picom),
-driven with xdotool; an xev window underneath logs which presses and keys reach it."""
+driven with xdotool; an xev window underneath logs which presses, keys and pointer
+moves reach it. Dimwell runs through a link with another name: click-out must
+know its own windows whatever the program is called."""
 import os
 import shutil
 import time
 
-from e2e_support import (BACKGROUND, Checks, Desktop, DesktopError, missing_log_lines, out_dir,
+from e2e_support import (BACKGROUND, DIMWELL, Checks, Desktop, DesktopError, missing_log_lines, out_dir,
                          preset_shortcuts, run_main, start_dimwell, veiled, write_prefs)
 
 OUT_DIR = out_dir("selection")
@@ -34,6 +36,10 @@ class Xev:
     def escapes(self):
         return sum(b.lstrip().startswith("KeyPress event") and "Escape" in b for b in self._blocks())
 
+    def hovers(self):
+        """Motion and crossings into the window: what hover effects and tooltips follow."""
+        return sum(b.lstrip().startswith(("MotionNotify event", "EnterNotify event")) for b in self._blocks())
+
 
 def wait_count(what, count, expected, failures, timeout=3.0, settle=0.6):
     """Waits until count() == expected, then makes sure nothing more arrives."""
@@ -52,7 +58,7 @@ def main():
         checks = Checks(d, OUT_DIR, failures)
         write_prefs(d, clickout=True)
         target = d.start_client(["stdbuf", "-oL", "xev", "-geometry", "{2}x{3}+{0}+{1}".format(*TARGET),
-                                 "-name", "xevtarget", "-event", "button", "-event", "keyboard"],
+                                 "-name", "xevtarget", "-event", "mouse", "-event", "keyboard"],
                                 "xevtarget", name="xev")
         xev = Xev(d.log_path("xev"))
         d.move_pointer(1500, 1000)
@@ -61,7 +67,9 @@ def main():
         x, y, w, h = d.window_rect(target)
         if not (x < DRAG[0] and y < DRAG[1] and DRAG[2] < x + w - 30 and DRAG[3] < y + h - 30):
             raise DesktopError(f"xev window at {(x, y, w, h)} does not hold the drag {DRAG}")
-        program = start_dimwell(d)
+        renamed = os.path.join(d.dir, "focusveil")
+        os.symlink(DIMWELL, renamed)
+        program = start_dimwell(d, program=renamed)
 
         def crosshair(label):
             checks.wait(label, [("primary monitor", FAR_PRIMARY, SELECTION)])
@@ -77,6 +85,15 @@ def main():
             ("vertical line of the cross", (1197, 200, 7, 1), YELLOW),
             ("horizontal line of the cross", (1700, 697, 1, 7), YELLOW)])
 
+        # The pointer is Dimwell's while it aims: crossing xev under the veil gives
+        # it no motion or crossing, so nothing there hovers or shows a tooltip.
+        hovers = xev.hovers()
+        for p in [(400, 400), (500, 450), (600, 500), (1200, 700)]:
+            d.move_pointer(*p)
+            time.sleep(0.05)
+        checks.wait("01b-crosshair-followed", [("vertical line of the cross", (1197, 200, 7, 1), YELLOW)])
+        wait_count("pointer moves reaching xev during the selection", xev.hovers, hovers, failures)
+
         # The drag's press never reaches xev; the hole is exactly where it went.
         x0, y0, x1, y1 = DRAG
         mid = ((x0 + x1) // 2, (y0 + y1) // 2)
@@ -90,6 +107,12 @@ def main():
                     + [(f"{label}: second monitor", FAR_SECOND, veiled())])
         checks.wait("02-dragged-hole", hole("after the drag"))
         wait_count("presses reaching xev after the drag", xev.presses, 0, failures)
+        hovers = xev.hovers()
+        d.move_pointer(mid[0] + 5, mid[1] + 5)
+        try:
+            d.wait_for(lambda: xev.hovers() > hovers, 3.0, "xev seeing the pointer again")
+        except DesktopError as e:
+            failures.append(f"after the selection: {e}")
 
         # Click-out: inside the hole the click goes through, on the veil it closes.
         d.click(*mid)
