@@ -216,6 +216,9 @@ std::optional<Point> WaylandInputService::inLayout(double x, double y) const {
 void WaylandInputService::pointerEntered(std::uint32_t serial, wl_surface* surface, double x, double y) {
     entered_ = surface;
     enterSerial_ = serial;
+    // A press's surface keeps the pointer until the release, so an entry starts
+    // with the button up; the release of a press whose mask went away never came.
+    leftHeld_ = false;
     applyCursor();
     if (const std::optional<Point> p = inLayout(x, y)) {
         seen(leftHeld_ ? EventType::LeftMouseDragged : EventType::MouseMoved, *p);
