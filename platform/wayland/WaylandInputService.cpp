@@ -156,7 +156,8 @@ void WaylandInputService::seatGlobal(wl_registry* registry, std::uint32_t name, 
     if (seat_) {
         return;   // the first seat is the user's
     }
-    seat_ = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, std::min(version, kSeatVersion)));
+    seat_ = static_cast<wl_seat*>(
+        wl_registry_bind(registry, name, &wl_seat_interface, std::min(version, kSeatVersion)));
     seatName_ = name;
     wl_seat_add_listener(seat_, &Listeners::seat, this);
 }

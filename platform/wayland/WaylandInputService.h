@@ -11,8 +11,9 @@
 // (the input region leaves the hole out).
 // Capturing the pointer is selection mode's input region (the whole output on
 // every mask); while a tap wants presses the masks take clicks on the veil
-// (their input region is the output minus the hole); the cursor is hidden by giving the pointer no image over the masks.
-// The pointer's position is where it was last seen over a mask.
+// (their input region is the output minus the hole). The cursor is hidden by
+// giving the pointer no image over the masks. The pointer's position is where it
+// was last seen over a mask.
 
 #include "common/Log.h"
 #include "platform/ports/EventTaps.h"
