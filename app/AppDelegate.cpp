@@ -72,10 +72,10 @@ void AppDelegate::setMenuKeyEquivalentsFromPreferences() {
             continue;
         }
         if (!record->hasKey) {   // a damaged key code names no key: no equivalent at all
-            statusMenu_.setKeyEquivalent(*item, "", 0);
+            statusMenu_.setKeyEquivalent(*item, 0, "", 0);
             continue;
         }
-        statusMenu_.setKeyEquivalent(*item, record->character.value_or(""), record->menuModifierMask());
+        statusMenu_.setKeyEquivalent(*item, record->keycode, record->character.value_or(""), record->menuModifierMask());
     }
 }
 
@@ -208,11 +208,11 @@ void AppDelegate::startHotkeysDelegate() {
     }
 }
 
-void AppDelegate::resetMenuKeyEquivalents(const std::string& modeName, const std::string& character,
-                                          std::uint64_t modifierMask) {
+void AppDelegate::resetMenuKeyEquivalents(const std::string& modeName, std::uint32_t keyCode,
+                                          const std::string& character, std::uint64_t modifierMask) {
     log_("mode: %s, currentChar: %s", modeName.c_str(), character.c_str());
     if (const std::optional<MenuItemRole> item = menuItemForMode(modeName)) {
-        statusMenu_.setKeyEquivalent(*item, character, modifierMask);
+        statusMenu_.setKeyEquivalent(*item, keyCode, character, modifierMask);
     }
     log_("reset menu hot keys");
 }

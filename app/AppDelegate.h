@@ -82,7 +82,7 @@ public:
     void setClickOut(bool on) override;
     void stopHotkeysDelegate() override;
     void startHotkeysDelegate() override;
-    void resetMenuKeyEquivalents(const std::string& modeName, const std::string& character,
+    void resetMenuKeyEquivalents(const std::string& modeName, std::uint32_t keyCode, const std::string& character,
                                  std::uint64_t modifierMask) override;
     void updateOpacity() override;
     bool loginItemExistsWithLoginItemReference(LoginItemsList& list, const std::string& path) override;

@@ -14,8 +14,8 @@ public:
     virtual ~SettingsControllerDelegate() = default;
     virtual void stopHotkeysDelegate() = 0;
     virtual void startHotkeysDelegate() = 0;
-    virtual void resetMenuKeyEquivalents(const std::string& modeName, const std::string& character,
-                                         std::uint64_t modifierMask) = 0;
+    virtual void resetMenuKeyEquivalents(const std::string& modeName, std::uint32_t keyCode,
+                                         const std::string& character, std::uint64_t modifierMask) = 0;
     virtual void updateOpacity() = 0;
     virtual bool loginItemExistsWithLoginItemReference(LoginItemsList& list, const std::string& path) = 0;
     virtual void disableLoginItemWithLoginItemsReference(LoginItemsList& list, const std::string& path) = 0;

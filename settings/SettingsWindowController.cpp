@@ -215,7 +215,8 @@ void SettingsWindowController::saveHotkeys() {
         userHotkeys[entry.mode] = record.toValue(stored);
         log_("save mode: %s", entry.mode.c_str());
         if (isMenuMode(entry.mode) && mydelegate_) {
-            mydelegate_->resetMenuKeyEquivalents(entry.mode, recorder.currentChar(), record.menuModifierMask());
+            mydelegate_->resetMenuKeyEquivalents(entry.mode, recorder.currentKeyCode(), recorder.currentChar(),
+                                                 record.menuModifierMask());
         }
     }
     context_.defaults.setObject(prefkey::userHotkeys, Value::dictionary(std::move(userHotkeys)));

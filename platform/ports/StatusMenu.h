@@ -38,9 +38,11 @@ public:
     virtual ~StatusMenu() = default;
     virtual void setEnabled(MenuItemRole item, bool enabled) = 0;
     virtual void setTitle(MenuItemRole item, const std::string& title) = 0;
-    /// The shortcut shown beside the item: a key's text and a modifier mask
-    /// (MenuModifier bits); an empty text shows none.
-    virtual void setKeyEquivalent(MenuItemRole item, const std::string& character, std::uint64_t modifierMask) = 0;
+    /// The shortcut shown beside the item: the stored key code and text, and a
+    /// modifier mask (MenuModifier bits); an empty text shows none. A platform
+    /// may name the key as the user's keyboard layout names it.
+    virtual void setKeyEquivalent(MenuItemRole item, std::uint32_t keyCode, const std::string& character,
+                                  std::uint64_t modifierMask) = 0;
     /// Called when the user chooses an item.
     virtual void setActionHandler(ActionHandler handler) = 0;
     /// Called when the menu opens and when it closes again.

@@ -4,7 +4,8 @@
 
 namespace dimwell {
 
-void SimStatusMenu::setKeyEquivalent(MenuItemRole item, const std::string& character, std::uint64_t modifierMask) {
+void SimStatusMenu::setKeyEquivalent(MenuItemRole item, std::uint32_t, const std::string& character,
+                                     std::uint64_t modifierMask) {
     SimMenuItem& i = items_[item];
     i.keyEquivalent = character;
     i.modifierMask = modifierMask;

@@ -23,7 +23,8 @@ class SimStatusMenu : public StatusMenu {
 public:
     void setEnabled(MenuItemRole item, bool enabled) override { items_[item].enabled = enabled; }
     void setTitle(MenuItemRole item, const std::string& title) override { items_[item].title = title; }
-    void setKeyEquivalent(MenuItemRole item, const std::string& character, std::uint64_t modifierMask) override;
+    void setKeyEquivalent(MenuItemRole item, std::uint32_t keyCode, const std::string& character,
+                          std::uint64_t modifierMask) override;
     void setActionHandler(ActionHandler handler) override { action_ = std::move(handler); }
     void setTrackingHandlers(TrackingHandler didBegin, TrackingHandler didEnd) override;
 

@@ -1,6 +1,5 @@
 #include "platform/x11/TrayMenu.h"
 
-#include "platform/x11/KeyTable.h"
 #include "platform/x11/KeyboardLayout.h"
 #include "platform/x11/XcbUtil.h"
 
@@ -20,22 +19,6 @@ std::string shortcutLabel(const std::string& character, std::uint64_t modifierMa
     if (modifierMask & menuCommandKey) label += "Super+";
     return label + character;
 }
-
-namespace {
-
-// The menu is told a key's stored text only. Text that names a key of the table
-// (as every shortcut recorded on a US layout and every preset does) is shown as
-// the active layout names that key; any other text as it was stored.
-std::string layoutText(const KeyboardLayout& layout, const std::string& character) {
-    for (const KeyTableEntry& e : keyTable()) {
-        if (e.name == character && !isModifierKey(e.virtualKey)) {
-            return layout.label(e.virtualKey, character);
-        }
-    }
-    return character;
-}
-
-} // namespace
 
 TrayMenu::TrayMenu()
     : layout_(std::make_unique<KeyboardLayout>(xcbConnection(), nullptr)), menu_(std::make_unique<QMenu>()) {
@@ -88,7 +71,8 @@ void TrayMenu::refreshText(MenuItemRole role) {
     QString text = QString::fromStdString(item.title).replace(QLatin1Char('&'), QStringLiteral("&&"));
     // The part after a tab is drawn right-aligned in the shortcut column, as text
     // only: nothing is bound to it.
-    const std::string shortcut = shortcutLabel(layoutText(*layout_, item.character), item.modifierMask);
+    const std::string key = item.character.empty() ? std::string() : layout_->label(item.keyCode, item.character);
+    const std::string shortcut = shortcutLabel(key, item.modifierMask);
     if (!shortcut.empty()) {
         text += QLatin1Char('\t') + QString::fromStdString(shortcut).replace(QLatin1Char('&'), QStringLiteral("&&"));
     }
@@ -102,7 +86,9 @@ void TrayMenu::setTitle(MenuItemRole item, const std::string& title) {
     refreshText(item);
 }
 
-void TrayMenu::setKeyEquivalent(MenuItemRole item, const std::string& character, std::uint64_t modifierMask) {
+void TrayMenu::setKeyEquivalent(MenuItemRole item, std::uint32_t keyCode, const std::string& character,
+                                std::uint64_t modifierMask) {
+    items_.at(item).keyCode = keyCode;
     items_.at(item).character = character;
     items_.at(item).modifierMask = modifierMask;
     refreshText(item);

@@ -30,7 +30,8 @@ public:
 
     void setEnabled(MenuItemRole item, bool enabled) override;
     void setTitle(MenuItemRole item, const std::string& title) override;
-    void setKeyEquivalent(MenuItemRole item, const std::string& character, std::uint64_t modifierMask) override;
+    void setKeyEquivalent(MenuItemRole item, std::uint32_t keyCode, const std::string& character,
+                          std::uint64_t modifierMask) override;
     void setActionHandler(ActionHandler handler) override { action_ = std::move(handler); }
     void setTrackingHandlers(TrackingHandler didBegin, TrackingHandler didEnd) override;
 
@@ -41,6 +42,7 @@ private:
     struct Item {
         QAction* action = nullptr;   // owned by the menu
         std::string title;
+        std::uint32_t keyCode = 0;
         std::string character;   ///< the stored key text
         std::uint64_t modifierMask = 0;
     };

@@ -110,14 +110,14 @@ TEST_F(Shell, OtherModesAndRowsWithoutARecordNeverTouchTheMenu) {
     EXPECT_EQ(shell.statusMenu.keyEquivalentSets(), 0);
 
     for (const char* m : {"patternMode", "windowMode", "viewMode", "clickoutToggle", "nonsense"}) {
-        app.resetMenuKeyEquivalents(m, "Q", 0x40000);
+        app.resetMenuKeyEquivalents(m, 12, "Q", 0x40000);
     }
     EXPECT_EQ(shell.statusMenu.keyEquivalentSets(), 0);
 }
 
 TEST_F(Shell, ResettingAShortcutFromTheSettingsWindowChangesTheMenu) {
     app.awakeFromNib();
-    app.resetMenuKeyEquivalents("selectMode", "S", 0x140000);
+    app.resetMenuKeyEquivalents("selectMode", 1, "S", 0x140000);
     EXPECT_EQ(item(MenuItemRole::StartSelection).keyEquivalent, "S");
     EXPECT_EQ(item(MenuItemRole::StartSelection).modifierMask, 0x140000u);
 }

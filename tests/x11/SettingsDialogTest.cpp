@@ -28,7 +28,7 @@ using namespace std::chrono_literals;
 struct Application : SettingsControllerDelegate {
     void stopHotkeysDelegate() override { hotkeysOn = false; }
     void startHotkeysDelegate() override { hotkeysOn = true; }
-    void resetMenuKeyEquivalents(const std::string&, const std::string&, std::uint64_t) override {}
+    void resetMenuKeyEquivalents(const std::string&, std::uint32_t, const std::string&, std::uint64_t) override {}
     void updateOpacity() override {}
     bool loginItemExistsWithLoginItemReference(LoginItemsList&, const std::string&) override { return false; }
     void disableLoginItemWithLoginItemsReference(LoginItemsList&, const std::string&) override {}

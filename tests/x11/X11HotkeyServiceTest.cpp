@@ -214,7 +214,7 @@ class X11HotkeysOnLayout : public X11Hotkeys, public ::testing::WithParamInterfa
 TEST_P(X11HotkeysOnLayout, PresetsFireFromTheLayoutsKeysAndKeysWearItsNames) {
     const LayoutCase& c = GetParam();
     TrayMenu tray;
-    tray.setKeyEquivalent(MenuItemRole::StartSelection, "]", menuControlKey);
+    tray.setKeyEquivalent(MenuItemRole::StartSelection, 30, "]", menuControlKey);
     const std::vector<std::pair<std::uint32_t, char>> presets{{6, 'Z'}, {7, 'X'}, {0, 'A'},
                                                               {8, 'C'}, {9, 'V'}, {40, 'K'}};
     for (std::uint32_t i = 0; i < presets.size(); ++i) {
