@@ -101,7 +101,7 @@ struct WaylandInputService::Listeners {
 WaylandInputService::WaylandInputService(WaylandConnection& connection, MaskRoster& masks,
                                          std::function<double()> mainScreenHeight, PointerSightings* sightings)
     : connection_(connection), masks_(masks), mainScreenHeight_(std::move(mainScreenHeight)),
-      sightings_(sightings), log_(connection.log()) {
+      sightings_(sightings), log_(connection.log()), probe_(std::make_unique<PointerProbe>(connection)) {
     // A seat of our own: its capabilities are told at binding and again whenever
     // a pointer or keyboard comes or goes.
     registry_ = wl_display_get_registry(connection_.display());
@@ -140,7 +140,14 @@ void WaylandInputService::tapsChanged() {
         std::any_of(taps_.begin(), taps_.end(), [](const Tap* t) { return t->wants(EventType::LeftMouseDown); }));
 }
 
-Point WaylandInputService::mouseLocation() const { return {location_.x, mainScreenHeight_() - location_.y}; }
+Point WaylandInputService::mouseLocation() const {
+    // Over a mask that takes the pointer the last sighting is current; elsewhere
+    // the pointer may have gone anywhere since.
+    if (pointer_ && !masks_.find(entered_)) {
+        probe_->run();
+    }
+    return {location_.x, mainScreenHeight_() - location_.y};
+}
 
 void WaylandInputService::hideCursor() {
     cursorHidden_ = true;
@@ -207,7 +214,8 @@ void WaylandInputService::releaseDevices() {
 
 std::optional<Point> WaylandInputService::inLayout(double x, double y) const {
     const WaylandMaskSurface* mask = masks_.find(entered_);
-    const WaylandOutput* output = mask ? connection_.output(mask->output()) : nullptr;
+    const std::optional<std::uint32_t> outputName = mask ? mask->output() : probe_->outputOf(entered_);
+    const WaylandOutput* output = outputName ? connection_.output(*outputName) : nullptr;
     if (!output) {
         return std::nullopt;
     }
@@ -220,6 +228,16 @@ void WaylandInputService::pointerEntered(std::uint32_t serial, wl_surface* surfa
     // A press's surface keeps the pointer until the release, so an entry starts
     // with the button up; the release of a press whose mask went away never came.
     leftHeld_ = false;
+    if (probe_->outputOf(surface)) {
+        // Only a position asked for: no tap hears of it, in the middle of a question.
+        if (const std::optional<Point> p = inLayout(x, y)) {
+            location_ = *p;
+            if (sightings_) {
+                sightings_->pointerSeenAt(*p);
+            }
+        }
+        return;
+    }
     applyCursor();
     if (const std::optional<Point> p = inLayout(x, y)) {
         seen(leftHeld_ ? EventType::LeftMouseDragged : EventType::MouseMoved, *p);

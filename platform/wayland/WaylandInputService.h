@@ -13,11 +13,13 @@
 // every mask); while a tap wants presses the masks take clicks on the veil
 // (their input region is the output minus the hole). The cursor is hidden by
 // giving the pointer no image over the masks. The pointer's position is where it
-// was last seen over a mask.
+// was last seen over a mask, or, when no mask takes it now, where a PointerProbe
+// finds it.
 
 #include "common/Log.h"
 #include "platform/ports/EventTaps.h"
 #include "platform/wayland/MaskRoster.h"
+#include "platform/wayland/PointerProbe.h"
 #include "platform/wayland/PointerSightings.h"
 
 #include <cstdint>
@@ -88,6 +90,7 @@ private:
     wl_registry* registry_ = nullptr;
     wl_seat* seat_ = nullptr;
     std::uint32_t seatName_ = 0;
+    std::unique_ptr<PointerProbe> probe_;
     wl_pointer* pointer_ = nullptr;
     wl_keyboard* keyboard_ = nullptr;
     wl_cursor_theme* cursorTheme_ = nullptr;

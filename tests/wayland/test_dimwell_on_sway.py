@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Dimwell running natively on sway (no X display): selection mode started by
-its remote control ends with Escape; a selection dragged with a virtual pointer across both outputs leaves
-the hole clamped to the first output and the stored opacity everywhere else;
+its remote control ends with Escape; a selection dragged with a virtual pointer
+across both outputs leaves the hole clamped to the first output and the stored
+opacity everywhere else;
 clicks on the veil go through while click-out is off; with click-out on, a
 click in the hole reaches the window below and a click on the veil closes the
-overlay and reaches nobody. Exits 77 (skipped) when sway cannot start."""
+overlay and reaches nobody; window mode clears the window under the pointer.
+Exits 77 (skipped) when sway cannot start."""
 import os
 import subprocess
 import sys
@@ -20,6 +22,7 @@ from test_wayland_masks import Lines  # noqa: E402
 
 GRAY = (128, 128, 128)
 PROBE = (64, 160, 64)
+WINDOW = (64, 96, 192)
 PROBE_RECT = (200, 150, 200, 200)   # on HEADLESS-1, under the hole's top-left corner
 DRAG_FROM, DRAG_TO = (300, 200), (1500, 500)   # ends on HEADLESS-2 (1024x768 at 1280,0)
 # The drag, clamped to the output it started on; the press's own row stays veiled.
@@ -41,7 +44,8 @@ def main():
         return waydesktop.SKIP_STATUS
     try:
         programs = {name: d.install(os.path.join(BIN, name))
-                    for name in ("Dimwell", "dimwell_wayland_pointer", "dimwell_wayland_probe")}
+                    for name in ("Dimwell", "dimwell_wayland_pointer", "dimwell_wayland_probe",
+                                 "dimwell_wayland_toplevel")}
         bus = d.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE)
         bus_env = {"DBUS_SESSION_BUS_ADDRESS": Lines(bus).next(STEP), "DIMWELL_LOG_STDERR": "1"}
         prefs = write_prefs(d)
@@ -122,6 +126,16 @@ def main():
             failures.append(f"with click-out on, the window below saw {seen}, want only the click in the hole")
         expect("HEADLESS-1", [(1000, 650, GRAY, "no veil")], "the overlay closed by a click on the veil")
         expect("HEADLESS-2", [(500, 700, GRAY, "no veil")], "the overlay closed by a click on the veil")
+
+        # Window mode finds the window under a pointer that no mask has seen there.
+        window = d.spawn([programs["dimwell_wayland_toplevel"], "dimwell.window", "300", "200"],
+                         stdout=subprocess.PIPE)
+        Lines(window).next(STEP)
+        d.swaymsg("[app_id=dimwell.window] move position 700 100")
+        do("move 800 200")
+        action("windowMode")
+        expect("HEADLESS-1", [(700, 150, WINDOW, "window in the hole"), (699, 150, dimmed(GRAY), "left of it"),
+                              (1000, 150, dimmed(GRAY), "right of it")], "window mode")
     except waydesktop.DesktopError as e:
         failures.append(str(e))
     finally:
