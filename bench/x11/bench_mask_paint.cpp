@@ -3,8 +3,8 @@
 // repaints only where the picture changed.
 
 #include "mask/CustomView.h"
-#include "platform/x11/PaintRecording.h"
-#include "platform/x11/QtCanvas.h"
+#include "platform/linux/paint/PaintRecording.h"
+#include "platform/linux/paint/QtCanvas.h"
 
 #include <QGuiApplication>
 #include <QImage>

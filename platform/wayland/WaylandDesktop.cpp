@@ -12,9 +12,9 @@
 #include "platform/wayland/WaylandWindowList.h"
 #include "platform/wayland/sway/SwayWindowServer.h"
 #include "platform/x11/AtspiAccessibility.h"
-#include "platform/x11/PlistBundle.h"
-#include "platform/x11/PlistDefaults.h"
-#include "platform/x11/StderrLog.h"
+#include "platform/linux/prefs/PlistBundle.h"
+#include "platform/linux/prefs/PlistDefaults.h"
+#include "platform/linux/session/StderrLog.h"
 #include "platform/x11/X11Session.h"
 
 #include <cstdlib>

@@ -6,7 +6,7 @@
 // take it from AT-SPI.
 
 #include "platform/ports/Accessibility.h"
-#include "platform/x11/AtspiHandles.h"
+#include "platform/linux/accessibility/AtspiHandles.h"
 
 #include <xcb/xcb.h>
 

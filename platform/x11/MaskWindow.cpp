@@ -2,7 +2,7 @@
 
 #include "platform/x11/CompositorWatch.h"
 #include "platform/x11/MaskStacking.h"
-#include "platform/x11/QtCanvas.h"
+#include "platform/linux/paint/QtCanvas.h"
 #include "platform/x11/ScreenSpace.h"
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/XcbUtil.h"

@@ -17,7 +17,7 @@
 
 #include "common/Log.h"
 #include "platform/ports/MaskSurface.h"
-#include "platform/x11/PaintRecording.h"
+#include "platform/linux/paint/PaintRecording.h"
 
 #include <QPointer>
 #include <QRect>

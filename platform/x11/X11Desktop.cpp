@@ -2,9 +2,9 @@
 
 #include "platform/x11/AtspiAccessibility.h"
 #include "platform/x11/MaskWindow.h"
-#include "platform/x11/PlistBundle.h"
-#include "platform/x11/PlistDefaults.h"
-#include "platform/x11/StderrLog.h"
+#include "platform/linux/prefs/PlistBundle.h"
+#include "platform/linux/prefs/PlistDefaults.h"
+#include "platform/linux/session/StderrLog.h"
 #include "platform/x11/WindowStack.h"
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/X11HotkeyService.h"

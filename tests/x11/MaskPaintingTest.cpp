@@ -2,8 +2,8 @@
 // and partial redraws that give the same picture as a full one.
 
 #include "mask/CustomView.h"
-#include "platform/x11/PaintRecording.h"
-#include "platform/x11/QtCanvas.h"
+#include "platform/linux/paint/PaintRecording.h"
+#include "platform/linux/paint/QtCanvas.h"
 
 #include <gtest/gtest.h>
 

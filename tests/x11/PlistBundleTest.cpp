@@ -5,8 +5,8 @@
 #include "WindowTestSupport.h"
 #include "app/Preferences.h"
 #include "platform/sim/SimResources.h"
-#include "platform/x11/PlistBundle.h"
-#include "platform/x11/PlistDefaults.h"
+#include "platform/linux/prefs/PlistBundle.h"
+#include "platform/linux/prefs/PlistDefaults.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include "TempFolder.h"
 #include "WindowTestSupport.h"
 #include "app/Preferences.h"
-#include "platform/x11/PlistDefaults.h"
-#include "platform/x11/PlistValue.h"
+#include "platform/linux/prefs/PlistDefaults.h"
+#include "platform/linux/prefs/PlistValue.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // declares, so that a copy or a link of it counts and a program that merely
 // bears its name is left alone.
 
-#include "platform/x11/ProgramApplications.h"
-#include "platform/x11/RunningPrograms.h"
+#include "platform/linux/session/ProgramApplications.h"
+#include "platform/linux/session/RunningPrograms.h"
 #include "ChildProcess.h"
 #include "TempFolder.h"
 #include "common/ProgramIdentity.h"

@@ -3,7 +3,7 @@
 // holds it, and is the same for every spelling of the display and every
 // environment.
 
-#include "platform/x11/SingleInstance.h"
+#include "platform/linux/session/SingleInstance.h"
 #include "ChildProcess.h"
 
 #include <gtest/gtest.h>

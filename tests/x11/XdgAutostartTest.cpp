@@ -1,8 +1,8 @@
 // Autostart entries as login items: reading Exec lines as launchers do, writing
 // entries any path survives in, and the list operations on a real folder.
 
-#include "platform/x11/DesktopEntry.h"
-#include "platform/x11/XdgLoginItems.h"
+#include "platform/linux/session/DesktopEntry.h"
+#include "platform/linux/session/XdgLoginItems.h"
 #include "TempFolder.h"
 #include "platform/sim/SimLog.h"
 

@@ -1,4 +1,4 @@
-#include "platform/x11/RunningPrograms.h"
+#include "platform/linux/session/RunningPrograms.h"
 
 #include "common/ProgramIdentity.h"
 

@@ -1,4 +1,4 @@
-#include "platform/x11/StderrLog.h"
+#include "platform/linux/session/StderrLog.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
-#include "platform/linux/RemoteControl.h"
+#include "platform/linux/remote/RemoteControl.h"
 
 #include "app/RemoteActions.h"
-#include "platform/linux/RemoteBus.h"
+#include "platform/linux/remote/RemoteBus.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,7 +1,7 @@
-#include "platform/x11/ProgramApplications.h"
+#include "platform/linux/session/ProgramApplications.h"
 
 #include "common/ProgramIdentity.h"
-#include "platform/x11/RunningPrograms.h"
+#include "platform/linux/session/RunningPrograms.h"
 
 #include <QCoreApplication>
 #include <QProcess>

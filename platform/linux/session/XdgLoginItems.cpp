@@ -1,6 +1,6 @@
-#include "platform/x11/XdgLoginItems.h"
+#include "platform/linux/session/XdgLoginItems.h"
 
-#include "platform/x11/DesktopEntry.h"
+#include "platform/linux/session/DesktopEntry.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "platform/x11/SingleInstance.h"
+#include "platform/linux/session/SingleInstance.h"
 
 #include <cerrno>
 #include <cstddef>

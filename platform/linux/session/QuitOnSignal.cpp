@@ -1,4 +1,4 @@
-#include "platform/x11/QuitOnSignal.h"
+#include "platform/linux/session/QuitOnSignal.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "platform/x11/PaintRecording.h"
+#include "platform/linux/paint/PaintRecording.h"
 
 #include <algorithm>
 #include <cmath>

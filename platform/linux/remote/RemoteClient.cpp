@@ -1,6 +1,6 @@
-#include "platform/linux/RemoteClient.h"
+#include "platform/linux/remote/RemoteClient.h"
 
-#include "platform/linux/RemoteBus.h"
+#include "platform/linux/remote/RemoteBus.h"
 
 #include <QDBusConnection>
 #include <QDBusError>

@@ -1,4 +1,4 @@
-#include "platform/x11/PlistValue.h"
+#include "platform/linux/prefs/PlistValue.h"
 
 #include <plist/plist.h>
 

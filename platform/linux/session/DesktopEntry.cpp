@@ -1,4 +1,4 @@
-#include "platform/x11/DesktopEntry.h"
+#include "platform/linux/session/DesktopEntry.h"
 
 #include <climits>
 #include <cstdlib>

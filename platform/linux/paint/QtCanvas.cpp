@@ -1,4 +1,4 @@
-#include "platform/x11/QtCanvas.h"
+#include "platform/linux/paint/QtCanvas.h"
 
 #include <QColor>
 #include <QLineF>

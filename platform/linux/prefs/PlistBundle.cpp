@@ -1,6 +1,6 @@
-#include "platform/x11/PlistBundle.h"
+#include "platform/linux/prefs/PlistBundle.h"
 
-#include "platform/x11/PlistValue.h"
+#include "platform/linux/prefs/PlistValue.h"
 
 #include <climits>
 #include <cstdlib>

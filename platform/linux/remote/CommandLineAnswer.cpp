@@ -1,8 +1,8 @@
-#include "platform/linux/CommandLineAnswer.h"
+#include "platform/linux/remote/CommandLineAnswer.h"
 
 #include "app/CommandLine.h"
 #include "app/RemoteActions.h"
-#include "platform/linux/RemoteClient.h"
+#include "platform/linux/remote/RemoteClient.h"
 
 #include <QCoreApplication>
 

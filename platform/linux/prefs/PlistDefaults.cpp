@@ -1,6 +1,6 @@
-#include "platform/x11/PlistDefaults.h"
+#include "platform/linux/prefs/PlistDefaults.h"
 
-#include "platform/x11/PlistValue.h"
+#include "platform/linux/prefs/PlistValue.h"
 
 #include <algorithm>
 #include <cerrno>
