@@ -11,7 +11,7 @@
 #include "platform/wayland/WaylandWindowFactory.h"
 #include "platform/wayland/WaylandWindowList.h"
 #include "platform/wayland/sway/SwayWindowServer.h"
-#include "platform/x11/AtspiAccessibility.h"
+#include "platform/x11/accessibility/AtspiAccessibility.h"
 #include "platform/linux/prefs/PlistBundle.h"
 #include "platform/linux/prefs/PlistDefaults.h"
 #include "platform/linux/session/StderrLog.h"

@@ -4,11 +4,11 @@
 
 #include "WindowTestSupport.h"
 
-#include "platform/x11/AccessibleElements.h"
-#include "platform/x11/AtspiAccessibility.h"
+#include "platform/x11/accessibility/AccessibleElements.h"
+#include "platform/x11/accessibility/AtspiAccessibility.h"
 #include "platform/x11/ScreenSpace.h"
-#include "platform/x11/WindowStack.h"
-#include "platform/x11/X11WindowServer.h"
+#include "platform/x11/windows/WindowStack.h"
+#include "platform/x11/windows/X11WindowServer.h"
 
 #include <QFile>
 

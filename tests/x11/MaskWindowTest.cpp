@@ -4,7 +4,7 @@
 #include "WindowTestSupport.h"
 
 #include "mask/CustomView.h"
-#include "platform/x11/MaskWindow.h"
+#include "platform/x11/masks/MaskWindow.h"
 #include "platform/x11/ScreenSpace.h"
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/XcbUtil.h"

@@ -3,8 +3,8 @@
 
 #include "EventPump.h"
 #include "OtherClient.h"
-#include "platform/x11/KeyboardLayout.h"
-#include "platform/x11/RecorderKeys.h"
+#include "platform/x11/input/KeyboardLayout.h"
+#include "platform/x11/settings/RecorderKeys.h"
 
 #include <gtest/gtest.h>
 

@@ -11,8 +11,8 @@
 #include "platform/sim/SimLoginItems.h"
 #include "platform/linux/prefs/PlistBundle.h"
 #include "platform/linux/prefs/PlistDefaults.h"
-#include "platform/x11/QtSettingsWindows.h"
-#include "platform/x11/SettingsDialog.h"
+#include "platform/x11/settings/QtSettingsWindows.h"
+#include "platform/x11/settings/SettingsDialog.h"
 #include "settings/SettingsControllerDelegate.h"
 
 #include <QLabel>

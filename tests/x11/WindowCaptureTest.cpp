@@ -6,7 +6,7 @@
 
 #include "pattern/ImageProcessor.h"
 #include "pattern/Luminance.h"
-#include "platform/x11/X11WindowCapture.h"
+#include "platform/x11/capture/X11WindowCapture.h"
 #include "platform/x11/XcbReply.h"
 #include "platform/x11/XcbUtil.h"
 

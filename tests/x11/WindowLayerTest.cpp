@@ -1,7 +1,7 @@
 // The table that turns an X window's kind into a layer, and where each row falls
 // with respect to the band -9..9 of the window-under-pointer search.
 
-#include "platform/x11/WindowLayer.h"
+#include "platform/x11/windows/WindowLayer.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include "WindowTestSupport.h"
 
 #include "platform/x11/ScreenSpace.h"
-#include "platform/x11/WindowStack.h"
-#include "platform/x11/X11WindowServer.h"
+#include "platform/x11/windows/WindowStack.h"
+#include "platform/x11/windows/X11WindowServer.h"
 
 #include <algorithm>
 #include <atomic>

@@ -2,9 +2,9 @@
 
 #include "EventPump.h"
 #include "OtherClient.h"
-#include "platform/x11/KeyboardLayout.h"
-#include "platform/x11/TrayMenu.h"
-#include "platform/x11/X11HotkeyService.h"
+#include "platform/x11/input/KeyboardLayout.h"
+#include "platform/x11/tray/TrayMenu.h"
+#include "platform/x11/input/X11HotkeyService.h"
 #include "platform/x11/XcbReply.h"
 
 #include <QAction>

@@ -4,7 +4,7 @@
 #include "EventPump.h"
 #include "OtherClient.h"
 #include "platform/x11/ScreenSpace.h"
-#include "platform/x11/X11InputService.h"
+#include "platform/x11/input/X11InputService.h"
 
 #include <QEventLoop>
 #include <QTimer>

@@ -1,9 +1,9 @@
-#include "platform/x11/AtspiAccessibility.h"
+#include "platform/x11/accessibility/AtspiAccessibility.h"
 
-#include "platform/x11/AccessibleElements.h"
+#include "platform/x11/accessibility/AccessibleElements.h"
 #include "platform/x11/ScreenSpace.h"
-#include "platform/x11/WindowMoveObserver.h"
-#include "platform/x11/WindowStack.h"
+#include "platform/x11/windows/WindowMoveObserver.h"
+#include "platform/x11/windows/WindowStack.h"
 
 #include <algorithm>
 #include <chrono>

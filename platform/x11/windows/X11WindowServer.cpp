@@ -1,7 +1,7 @@
-#include "platform/x11/X11WindowServer.h"
+#include "platform/x11/windows/X11WindowServer.h"
 
 #include "platform/x11/ScreenSpace.h"
-#include "platform/x11/WindowStack.h"
+#include "platform/x11/windows/WindowStack.h"
 
 #include <unistd.h>
 

@@ -1,6 +1,6 @@
-#include "platform/x11/MaskStacking.h"
+#include "platform/x11/masks/MaskStacking.h"
 
-#include "platform/x11/WindowStack.h"
+#include "platform/x11/windows/WindowStack.h"
 #include "platform/x11/XcbUtil.h"
 
 #include <QMetaObject>

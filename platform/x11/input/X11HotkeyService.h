@@ -8,8 +8,8 @@
 
 #include "common/Log.h"
 #include "platform/ports/Hotkeys.h"
-#include "platform/x11/KeyboardLayout.h"
-#include "platform/x11/X11HotkeyKeyboard.h"
+#include "platform/x11/input/KeyboardLayout.h"
+#include "platform/x11/input/X11HotkeyKeyboard.h"
 
 #include <QAbstractNativeEventFilter>
 

@@ -1,6 +1,6 @@
-#include "platform/x11/X11HotkeyService.h"
+#include "platform/x11/input/X11HotkeyService.h"
 
-#include "platform/x11/KeyTable.h"
+#include "platform/x11/input/KeyTable.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
-#include "platform/x11/TrayMenu.h"
+#include "platform/x11/tray/TrayMenu.h"
 
-#include "platform/x11/KeyboardLayout.h"
+#include "platform/x11/input/KeyboardLayout.h"
 #include "platform/x11/XcbUtil.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
-#include "platform/x11/SettingsDialog.h"
+#include "platform/x11/settings/SettingsDialog.h"
 
-#include "platform/x11/KeyboardLayout.h"
-#include "platform/x11/RecorderKeys.h"
+#include "platform/x11/input/KeyboardLayout.h"
+#include "platform/x11/settings/RecorderKeys.h"
 #include "platform/x11/XcbUtil.h"
 #include "settings/NSMyScrollView.h"
 #include "settings/SettingsWindowController.h"

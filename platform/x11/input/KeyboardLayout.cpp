@@ -1,6 +1,6 @@
-#include "platform/x11/KeyboardLayout.h"
+#include "platform/x11/input/KeyboardLayout.h"
 
-#include "platform/x11/KeyTable.h"
+#include "platform/x11/input/KeyTable.h"
 #include "platform/x11/XcbReply.h"
 #include "settings/NSMyTextField.h"
 

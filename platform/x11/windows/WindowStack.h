@@ -5,7 +5,7 @@
 // another program's window (activate, raise). Every read tolerates windows that
 // vanish while it runs.
 
-#include "platform/x11/FrameClient.h"
+#include "platform/x11/windows/FrameClient.h"
 
 #include <xcb/xcb.h>
 

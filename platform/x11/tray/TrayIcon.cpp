@@ -1,6 +1,6 @@
-#include "platform/x11/TrayIcon.h"
+#include "platform/x11/tray/TrayIcon.h"
 
-#include "platform/x11/TrayMenu.h"
+#include "platform/x11/tray/TrayMenu.h"
 
 #include <QCursor>
 #include <QMenu>

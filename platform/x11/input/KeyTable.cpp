@@ -1,4 +1,4 @@
-#include "platform/x11/KeyTable.h"
+#include "platform/x11/input/KeyTable.h"
 
 #include <algorithm>
 #include <iterator>

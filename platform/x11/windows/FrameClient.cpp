@@ -1,4 +1,4 @@
-#include "platform/x11/FrameClient.h"
+#include "platform/x11/windows/FrameClient.h"
 
 #include "platform/x11/XcbReply.h"
 

@@ -1,4 +1,4 @@
-#include "platform/x11/X11HotkeyKeyboard.h"
+#include "platform/x11/input/X11HotkeyKeyboard.h"
 
 #include "platform/x11/XcbReply.h"
 

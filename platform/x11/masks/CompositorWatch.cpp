@@ -1,4 +1,4 @@
-#include "platform/x11/CompositorWatch.h"
+#include "platform/x11/masks/CompositorWatch.h"
 
 #include "platform/x11/XcbReply.h"
 

@@ -1,6 +1,6 @@
-#include "platform/x11/WindowStack.h"
+#include "platform/x11/windows/WindowStack.h"
 
-#include "platform/x11/WindowLayer.h"
+#include "platform/x11/windows/WindowLayer.h"
 #include "platform/x11/XcbReply.h"
 
 #include <xcb/res.h>

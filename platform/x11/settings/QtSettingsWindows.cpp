@@ -1,7 +1,7 @@
-#include "platform/x11/QtSettingsWindows.h"
+#include "platform/x11/settings/QtSettingsWindows.h"
 
-#include "platform/x11/SettingsDialog.h"
-#include "platform/x11/WindowStack.h"
+#include "platform/x11/settings/SettingsDialog.h"
+#include "platform/x11/windows/WindowStack.h"
 
 #include <QGuiApplication>
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "platform/x11/X11InputService.h"
+#include "platform/x11/input/X11InputService.h"
 
-#include "platform/x11/KeyTable.h"
+#include "platform/x11/input/KeyTable.h"
 #include "platform/x11/ScreenSpace.h"
 #include "platform/x11/XcbReply.h"
 

@@ -1,7 +1,7 @@
-#include "platform/x11/MaskWindow.h"
+#include "platform/x11/masks/MaskWindow.h"
 
-#include "platform/x11/CompositorWatch.h"
-#include "platform/x11/MaskStacking.h"
+#include "platform/x11/masks/CompositorWatch.h"
+#include "platform/x11/masks/MaskStacking.h"
 #include "platform/linux/paint/QtCanvas.h"
 #include "platform/x11/ScreenSpace.h"
 #include "platform/x11/X11Displays.h"

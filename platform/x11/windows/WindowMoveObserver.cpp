@@ -1,7 +1,7 @@
-#include "platform/x11/WindowMoveObserver.h"
+#include "platform/x11/windows/WindowMoveObserver.h"
 
-#include "platform/x11/AccessibleElements.h"
-#include "platform/x11/WindowStack.h"
+#include "platform/x11/accessibility/AccessibleElements.h"
+#include "platform/x11/windows/WindowStack.h"
 #include "platform/x11/XcbReply.h"
 
 #include <QCoreApplication>

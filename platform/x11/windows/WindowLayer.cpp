@@ -1,4 +1,4 @@
-#include "platform/x11/WindowLayer.h"
+#include "platform/x11/windows/WindowLayer.h"
 
 namespace dimwell::x11 {
 

@@ -47,7 +47,7 @@
 
 #include "common/Log.h"
 #include "platform/ports/EventTaps.h"
-#include "platform/x11/X11HotkeyKeyboard.h"
+#include "platform/x11/input/X11HotkeyKeyboard.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>

@@ -1,7 +1,7 @@
-#include "platform/x11/RecorderKeys.h"
+#include "platform/x11/settings/RecorderKeys.h"
 
-#include "platform/x11/KeyTable.h"
-#include "platform/x11/KeyboardLayout.h"
+#include "platform/x11/input/KeyTable.h"
+#include "platform/x11/input/KeyboardLayout.h"
 
 namespace dimwell::x11 {
 

@@ -1,4 +1,4 @@
-#include "platform/x11/X11WindowCapture.h"
+#include "platform/x11/capture/X11WindowCapture.h"
 
 #include "pattern/Luminance.h"
 #include "platform/x11/XcbReply.h"
