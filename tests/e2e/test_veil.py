@@ -9,7 +9,8 @@ import os
 import subprocess
 import time
 
-from e2e_support import BACKGROUND, BUILD_DIR, Desktop, DesktopError, LineReader, out_dir, run_main, veiled
+from e2e_support import (BACKGROUND, BUILD_DIR, Desktop, DesktopError, LineReader, out_dir, run_main, veiled,
+                         write_prefs)
 
 PROBE = os.path.join(BUILD_DIR, "tests", "x11", "overlay_probe")
 OUT_DIR = out_dir("veil")
@@ -22,6 +23,8 @@ class Probe:
     def __init__(self, desktop):
         self.desktop = desktop
         self.log_path = desktop.log_path("overlay_probe")
+        # A returning user with click-out off: clicks on the veil reach the windows below.
+        write_prefs(desktop)
         self.popen = desktop.spawn([PROBE], name="overlay_probe", stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         self.reader = LineReader(self.popen, f"the probe (see {self.log_path})")
         self.expect("ready")
