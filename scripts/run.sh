@@ -10,9 +10,14 @@ build="${BUILD_DIR:-build}"
 cmake -S . -B "$build" -DDIMWELL_TESTS=OFF -DDIMWELL_BENCH=OFF
 cmake --build "$build" --parallel "$(nproc)"
 
+if [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  echo "Running Dimwell in the Wayland session $WAYLAND_DISPLAY; stop it with Ctrl+C."
+  exec "$build/bin/Dimwell"
+fi
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "Running Dimwell on $DISPLAY; stop it with Ctrl+C."
   exec "$build/bin/Dimwell"
 fi
 [ -n "${DISPLAY:-}" ] && echo "Cannot reach the display $DISPLAY; playing the demo on a headless desktop instead."
-exec python3 scripts/xdesktop.py demo --binary "$build/bin/Dimwell" --out "$build/demo" "$@"
+# The system Python holds the X and imaging bindings the demo desktop uses.
+exec /usr/bin/python3 scripts/xdesktop.py demo --binary "$build/bin/Dimwell" --out "$build/demo" "$@"
