@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
 """The veil on a real X server: the real mask windows, driven through the overlay
 probe, on Xorg with two monitors (1920x1080 primary, 1280x1024 to its right),
-openbox and picom, checked pixel by pixel on screenshots: the hole, opacity steps,
-"currentonly", clicks through the veil, monitors mirrored, unplugged and plugged,
+openbox and picom, checked pixel by pixel on screenshots: the hole, clicks through the veil, monitors mirrored, unplugged and plugged,
 a clean screen after closing; then without a compositor, with one that dies and
 comes back, and without a window manager."""
 import os
@@ -108,44 +107,16 @@ def main_desktop():
         check.pixel("old hole dimmed again", 300, 250, dim)
         check.shot("hole-both-monitors")
 
-        probe.send("increase")
-        check.pixel("opacity raised to 0.9", 100, 100, veiled(opacity=0.9))
-        probe.send("decrease")
-        probe.send("decrease")
-        check.pixel("opacity lowered to 0.7", 100, 100, veiled(opacity=0.7))
-        check.that("stored opacity is 0.7", probe.send("opacity").split()[2].startswith("0.7"))
-        probe.send("increase")
-        check.pixel("opacity back at 0.8", 100, 100, dim)
-
-        probe.send("currentonly 1")
-        probe.send("hole 200 150 400 300")
-        check.pixel("current only: the first monitor is dimmed", 100, 100, dim)
-        check.pixel("current only: the second monitor is not", 2500, 500, BACKGROUND)
-        check.shot("current-only")
-        probe.send("currentonly 0")
-
-        # Clicks go through the veil; windows raised or opened later stay under it.
+        # Clicks go through the veil.
         xev_log = os.path.join(d.dir, "logs", "xev.out")
         with open(xev_log, "w") as out:
             d.spawn(["xev", "-geometry", "200x150+1000+600", "-name", "clicks"], name="xev", stdout=out)
         clicks = d.wait_for_window("clicks")
-        logo = d.xlogo(geometry="300x300+1300+100")
         probe.send("hole 200 150 400 300")
         cx, cy, _, _ = d.window_rect(clicks)
         before = xev_presses(xev_log)
         d.click(cx + 100, cy + 75)
         d.wait_for(lambda: xev_presses(xev_log) > before, STEP_TIMEOUT, "the click below the veil")
-        lx, ly, lw, _ = d.window_rect(logo)
-        check.pixel("a window raised by the window manager stays dimmed", lx + lw // 2, ly + 20, WHITE_DIMMED)
-        d.activate(clicks)
-        check.pixel("an activated window stays dimmed", cx + 100, cy + 100, WHITE_DIMMED)
-        late = d.xlogo(title="late", geometry="200x200+700+500")
-        x, y, w, _ = d.window_rect(late)
-        check.pixel("a window opened later is dimmed", x + w // 2, y + 15, WHITE_DIMMED)
-        _, menu = d.translucent_window(1400, 700, 200, 100, rgba=(255, 255, 255, 255), title="menu")
-        check.pixel("another program's menu opened later is dimmed", 1500, 750, WHITE_DIMMED)
-        check.shot("windows-under-the-veil")
-        d.terminate(menu)
 
         # A mirror shows the same picture: it gets no window of its own.
         mirror = d.mirror_monitor("DUMMY1")
@@ -170,7 +141,6 @@ def main_desktop():
         check.shot("after-replug")
 
         # Closing leaves the screen as it was (the clients opened since aside).
-        d.xdotool("windowkill", d.wait_for_window("late"))
         probe.send("close")
         time.sleep(0.3)
         after = d.capture()

@@ -48,27 +48,6 @@ MarkupRun lineBreak() { return {MarkupRun::Kind::LineBreak, {}, false, false, {}
 class TutorialPagesTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void pageHtmlIsExact_data() {
-        QTest::addColumn<QString>("view");
-        QTest::addColumn<QString>("html");
-        const QString cap = QStringLiteral(
-            "<span style=\"border-radius: 3px; border: 1px solid black; background: #ffffff; padding: 0 0.4em 0.1em "
-            "0.4em; font-size: 0.85em; white-space: nowrap;\">%1</span>");
-        const QString div =
-            QStringLiteral("<div style=\"font-family:Lucida Grande; margin:20px; font-size:13px; line-height:19px\">%1</div>");
-        QTest::newRow("close") << "closeWebView"
-                               << div.arg("To <b>close</b> a highlight so you can see all of your desktop unobstructed, "
-                                          "press " + cap.arg("A") + " while holding down " + cap.arg("Shift") +
-                                          " and " + cap.arg("Control") +
-                                          " or simply click anywhere outside the highlighted area of the screen.");
-        QTest::newRow("unknown view") << "helpWebView" << QString();
-    }
-    void pageHtmlIsExact() {
-        QFETCH(QString, view);
-        QFETCH(QString, html);
-        QCOMPARE(q(pageHtml(view.toStdString())), html);
-    }
-
     void markup_data() {
         QTest::addColumn<QString>("html");
         QTest::addColumn<bool>("valid");
@@ -106,29 +85,6 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(joined, plainText);
-    }
-
-    void pageStylesResolve() {
-        const CssStyle div = resolveStyle(kPageTextStyle);
-        QCOMPARE(div.fontFamilies, std::vector<std::string>{"Lucida Grande"});
-        QVERIFY(div.fontSize == (CssLength{13.0, CssLength::Unit::Px}));
-        QVERIFY(div.lineHeight == (CssLength{19.0, CssLength::Unit::Px}));
-        for (const auto& edge : div.margin) {
-            QCOMPARE(edge.px(13.0), 20.0);
-        }
-        QVERIFY(!div.background && div.borderWidth.value == 0.0);
-
-        const CssStyle key = resolveStyle(kKeyCapStyle);
-        QCOMPARE(key.borderRadius.px(11.0), 3.0);
-        QCOMPARE(key.borderWidth.px(11.0), 1.0);
-        QVERIFY(key.borderColor == (CssColor{0, 0, 0}));
-        QVERIFY(key.background == (CssColor{255, 255, 255}));
-        QVERIFY(key.fontSize == (CssLength{0.85, CssLength::Unit::Em}));
-        QCOMPARE(key.padding[0].px(10.0), 0.0);
-        QCOMPARE(key.padding[1].px(10.0), 4.0);
-        QCOMPARE(key.padding[2].px(10.0), 1.0);
-        QCOMPARE(key.padding[3].px(10.0), 4.0);
-        QVERIFY(key.noWrap);
     }
 
     void flow_data() {

@@ -267,34 +267,6 @@ private Q_SLOTS:
         QCOMPARE(c.concWebView(), c.textView("concWebView"));
     }
 
-    // Key caps are white keys with a dark border; nothing else on a page is pure white.
-    void keyCapsAreDrawnAsKeys_data() {
-        QTest::addColumn<QString>("view");
-        QTest::addColumn<bool>("hasKeys");
-        QTest::newRow("selection") << "selectionWebView" << true;
-        QTest::newRow("intro") << "introWebView" << false;
-    }
-    void keyCapsAreDrawnAsKeys() {
-        QFETCH(QString, view);
-        QFETCH(bool, hasKeys);
-        MyWindowController& c = shown();
-        PageTextView* text = c.textView(view.toStdString());
-        QImage image(text->size(), QImage::Format_RGB32);
-        image.fill(QColor(200, 200, 200));
-        text->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-        int white = 0;
-        int dark = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                const QRgb p = image.pixel(x, y);
-                white += p == qRgb(255, 255, 255);
-                dark += qGray(p) < 60;
-            }
-        }
-        QVERIFY(dark > 500); // the words
-        QCOMPARE(white > 100, hasKeys);
-    }
-
     void noContextMenuAndNoSelection() {
         MyWindowController& c = shown();
         goTo(c, pageIndex("selection"));
@@ -357,16 +329,6 @@ private Q_SLOTS:
         connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(7); });
         watchdog.start(2000);
         QCOMPARE(QApplication::exec(), 0);
-    }
-
-    void picturesAreLoadedByName() {
-        MyWindowController& c = shown();
-        for (const auto& picture : kPictures) {
-            ImageView* view = c.imageView(picture.view);
-            QVERIFY2(view && view->hasImage(), std::string(picture.view).c_str());
-            QCOMPARE(view->movie() != nullptr, q(picture.file).endsWith(".gif"));
-        }
-        QCOMPARE(c.tutbackgroundView()->geometry(), c.window()->rect());
     }
 
     void delegateOpensOneTutorial() {

@@ -55,22 +55,6 @@ TEST_F(Shell, FirstRunLaunchesTheTutorialBeforeTheControllerAndAnyHotkey) {
     EXPECT_EQ(shell.applications.launches(), 1);
 }
 
-TEST_F(Shell, AwakeningPutsUpTheStatusItemAndPreparesTheMenu) {
-    desk.bundle.addResource("statusicon", "png");
-    desk.bundle.addResource("statusicon_alt", "png");
-    desk.bundle.setProcessName("Dimwell");
-    app.awakeFromNib();
-
-    ASSERT_EQ(shell.statusBar.items().size(), 1u);
-    const SimStatusItem& status = *shell.statusBar.items()[0];
-    EXPECT_EQ(status.length(), -1.0);
-    EXPECT_EQ(status.menu(), &shell.statusMenu);
-    EXPECT_EQ(status.image(), "/opt/Dimwell/resources/statusicon.png");
-    EXPECT_EQ(status.alternateImage(), "/opt/Dimwell/resources/statusicon_alt.png");
-    EXPECT_EQ(item(MenuItemRole::Quit).title, "Quit Dimwell");
-    EXPECT_TRUE(shell.statusMenu.hasTrackingHandlers());
-}
-
 
 TEST_F(Shell, TheFourMenuModesTakeTheirShortcutsFromTheStoredRecords) {
     storeHotkeys(Value::dictionary({
@@ -113,13 +97,6 @@ TEST_F(Shell, OtherModesAndRowsWithoutARecordNeverTouchTheMenu) {
         app.resetMenuKeyEquivalents(m, 12, "Q", 0x40000);
     }
     EXPECT_EQ(shell.statusMenu.keyEquivalentSets(), 0);
-}
-
-TEST_F(Shell, ResettingAShortcutFromTheSettingsWindowChangesTheMenu) {
-    app.awakeFromNib();
-    app.resetMenuKeyEquivalents("selectMode", 1, "S", 0x140000);
-    EXPECT_EQ(item(MenuItemRole::StartSelection).keyEquivalent, "S");
-    EXPECT_EQ(item(MenuItemRole::StartSelection).modifierMask, 0x140000u);
 }
 
 TEST_F(Shell, OpeningTheMenuStopsEveryHotkeyAndClosingItStartsThemWhateverStopSays) {
@@ -205,24 +182,6 @@ TEST_F(Shell, EveryActionIsHarmlessBeforeTheControllerExists) {
     EXPECT_FALSE(boolForKey(desk.defaults, prefkey::clickOut));
 }
 
-TEST_F(Shell, MenuActionsReachTheController) {
-    desk.defaults.preset(prefkey::opacity, Value::real(0.5));
-    launch();
-    EXPECT_FALSE(app.firstRun());
-    EXPECT_EQ(shell.applications.launches(), 0);
-    AppController& c = *app.appcontroller();
-
-    shell.statusMenu.choose(MenuItemRole::IncreaseOpacity);
-    EXPECT_NEAR(floatForKey(desk.defaults, prefkey::opacity), 0.6f, 1e-6);
-    shell.statusMenu.choose(MenuItemRole::DecreaseOpacity);
-    EXPECT_NEAR(floatForKey(desk.defaults, prefkey::opacity), 0.5f, 1e-6);
-
-    shell.statusMenu.choose(MenuItemRole::StartSelection);
-    EXPECT_TRUE(c.dragStart());
-    shell.statusMenu.choose(MenuItemRole::CloseOverlay);
-    EXPECT_FALSE(c.dragStart());
-}
-
 TEST_F(Shell, RemoteActionsRunAsTheirHotkeyOrMenuItemEvenWithEveryShortcutOff) {
     launch();
     app.stopController();
@@ -250,24 +209,6 @@ TEST_F(Shell, RemoteActionsRunAsTheirHotkeyOrMenuItemEvenWithEveryShortcutOff) {
         EXPECT_FALSE(performRemoteAction(app, notAnAction)) << notAnAction;
     }
     EXPECT_EQ(remoteActionNames().size(), 11u);
-}
-
-TEST_F(Shell, SwitchesFromTheSettingsWindowReachTheController) {
-    launch();
-    AppController& c = *app.appcontroller();
-
-    app.setClickOut(false);
-    EXPECT_FALSE(c.clickOut());
-    EXPECT_FALSE(boolForKey(desk.defaults, prefkey::clickOut));
-    app.setCurrentOnly(true);
-    EXPECT_TRUE(c.singleMonitorOnly());
-    app.setBringToFrontMode(false);
-    EXPECT_FALSE(c.bringToFrontMode());
-
-    app.stopHotkeysDelegate();
-    EXPECT_TRUE(desk.hotkeys.registered().empty());
-    app.startHotkeysDelegate();
-    EXPECT_EQ(desk.hotkeys.registered().size(), 8u);
 }
 
 

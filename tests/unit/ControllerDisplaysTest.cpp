@@ -36,9 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Layout{"one", "1440x900+0+0", {{0, 0, 1440, 900}}},
                       Layout{"sideBySide", kTwoDisplays, {{0, 0, 1440, 900}, {1440, 0, 1920, 1080}}},
                       // Below the main display in top-left space is below zero in Cocoa space.
-                      Layout{"below", "1440x900+0+0,800x600+100+900", {{0, 0, 1440, 900}, {100, -600, 800, 600}}},
-                      Layout{"leftOfMain", "1440x900+0+0,1000x1000-1000-50",
-                             {{0, 0, 1440, 900}, {-1000, -50, 1000, 1000}}}),
+                      Layout{"below", "1440x900+0+0,800x600+100+900", {{0, 0, 1440, 900}, {100, -600, 800, 600}}}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(MirrorSets, OnlyTheDisplayThatMirrorsNoOtherGetsAWindow) {
@@ -69,15 +67,6 @@ TEST(HoleSplit, TwoDisplaysEachGetTheirPartFromTheCallersRect) {
     EXPECT_EQ(h.surface(1).pixel(159, 299).a, 0);
     EXPECT_EQ(h.surface(1).pixel(160, 150).a, 204);
     EXPECT_EQ(h.surface(1).pixel(10, 300).a, 204);
-}
-
-TEST(HoleSplit, ThreeDisplaysInARow) {
-    Running h("1000x800+0+0,1000x800+1000+0,1000x800+2000+0");
-    h.c().setUpWindowsForRect({1500, 100, 1000, 200});
-    EXPECT_TRUE(h.hole(0).isZero());
-    EXPECT_EQ(h.hole(1), (Rect{500, 100, 1000, 200}));
-    EXPECT_EQ(h.hole(2), (Rect{-500, 100, 1000, 200}));
-    EXPECT_EQ(h.c().currentWindow(), 2);
 }
 
 TEST(HoleSplit, ANewRectClearsTheOldHoleAndTheCrosshair) {
@@ -130,16 +119,6 @@ INSTANTIATE_TEST_SUITE_P(Rects, CurrentOnly,
                                            CurrentOnlyCase{"both", {1300, 100, 300, 200}, true, true},
                                            CurrentOnlyCase{"none", {9000, 100, 10, 10}, false, false}),
                          [](const auto& p) { return std::string(p.param.name); });
-
-TEST(ShowOverlay, ClickOutSwitchDecidesTheMouseDownTap) {
-    for (const bool clickOut : {true, false}) {
-        Harness h;
-        h.setSwitch(prefkey::clickOut, clickOut);
-        h.start();
-        h.c().setUpWindowsForRect({10, 10, 10, 10});
-        EXPECT_EQ(h.tapOn(leftMouseDownMask), clickOut);
-    }
-}
 
 TEST(ShowOverlay, UntrustedDoesNothingAtAll) {
     Running h(kTwoDisplays);
@@ -234,17 +213,6 @@ TEST(Reconfiguration, ControllerGoneStopsTheCallbacks) {
     h.desk.displays.reconfigure("1440x900+0+0");
     h.desk.notifications.post(notification::opacityChange);
     EXPECT_TRUE(h.desk.windowFactory.live().empty());
-}
-
-TEST(CrossColor, EveryWindowTakesItAtTheNextPass) {
-    Running h(kTwoDisplays);
-    const Color blue{0, 0, 1, 1};
-    h.c().setCrossColor(blue);
-    for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(h.view(i).crossColor(), blue);
-        EXPECT_TRUE(h.surface(i).needsDisplay());
-        EXPECT_EQ(h.surface(i).displayCount(), 0);
-    }
 }
 
 } // namespace

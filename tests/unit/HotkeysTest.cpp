@@ -73,15 +73,6 @@ TEST_F(Hotkeys, UnusableRecordsAreNeverRegisteredAndNamedOnce) {
     EXPECT_EQ(desk.log.startingWith("no usable shortcut").size(), 1u) << "not repeated per press";
 }
 
-TEST_F(Hotkeys, EachFlagAddsItsModifierValue) {
-    setRecord("viewMode", record(Command | Option, 9, "V"));
-    setRecord("windowMode", Value::dictionary({{"control", Value::integer(1)}, {"keycode", Value::integer(7)}}));
-    c().startHotkeys();
-    EXPECT_EQ(desk.hotkeys.registrationFor(5)->modifiers, 256u + 2048u);
-    EXPECT_EQ(desk.hotkeys.registrationFor(4)->modifiers, 4096u);
-    EXPECT_EQ(desk.hotkeys.registrationFor(4)->keyCode, 7u);
-}
-
 TEST_F(Hotkeys, RecordsAreReadAfreshAtEachStart) {
     c().startHotkeys();
     c().stopHotkeys();
@@ -97,16 +88,6 @@ TEST_F(Hotkeys, RefusedCombinationLeavesOnlyThatIdUnregistered) {
     EXPECT_EQ(liveIds(), (std::vector<std::uint32_t>{2, 3, 4, 5, 6, 7, 8}));
     EXPECT_TRUE(desk.hotkeys.press(2));
     EXPECT_FALSE(desk.hotkeys.press(1));
-}
-
-TEST_F(Hotkeys, StopReleasesEverySlotAndIsHarmlessTwice) {
-    c().stopHotkeys();
-    c().startHotkeys();
-    c().stopHotkeys();
-    c().stopHotkeys();
-    EXPECT_TRUE(desk.hotkeys.registered().empty());
-    EXPECT_EQ(desk.hotkeys.staleUnregisters(), 0);
-    for (int n = 1; n <= 8; ++n) EXPECT_FALSE(c().hotKeyRef(n).has_value());
 }
 
 // A second start without a stop used to leave the first registrations grabbed

@@ -22,16 +22,6 @@ GrayBitmap counting(std::int32_t wide, std::int32_t high) {
     return b;
 }
 
-TEST(ImageBuffer, RowTableAddressesRowsOfWidthBytes) {
-    const std::vector<std::uint8_t> pixels{0, 1, 2, 3, 4, 5};
-    Image image;
-    borrowPixels(image, pixels.data(), 3, 2);
-    ASSERT_NE(image.rows, nullptr);
-    EXPECT_EQ(image.rows[0], pixels.data());
-    EXPECT_EQ(image.rows[1], pixels.data() + 3);
-    EXPECT_EQ(image.rows[1][2], 5);
-}
-
 TEST(ImageBuffer, DestroyingABorrowingRecordKeepsThePixels) {
     std::vector<std::uint8_t> pixels{7, 8, 9, 10};
     Image image;
@@ -41,30 +31,6 @@ TEST(ImageBuffer, DestroyingABorrowingRecordKeepsThePixels) {
     EXPECT_EQ(image.data, nullptr);
     EXPECT_EQ(pixels, (std::vector<std::uint8_t>{7, 8, 9, 10}));
     destroyImage(image);   // a second destruction frees nothing twice
-}
-
-TEST(ImageWrapper, WithoutOwnershipLeavesTheRecordToTheCaller) {
-    const std::vector<std::uint8_t> pixels{1, 2, 3, 4};
-    Image image;
-    borrowPixels(image, pixels.data(), 2, 2);
-    {
-        const auto wrapper = ImageWrapper::imageWithCPPImage(&image, false);
-        EXPECT_EQ(wrapper->image(), &image);
-        EXPECT_FALSE(wrapper->ownsImage());
-    }
-    ASSERT_NE(image.rows, nullptr);
-    EXPECT_EQ(image.rows[1][1], 4);
-}
-
-TEST(ImageWrapper, OwningWrapperTakesTheRecord) {
-    auto image = std::make_unique<Image>();
-    imageFromBitmap(*image, counting(4, 3), 4, 3);
-    const Image* raw = image.get();
-    const auto wrapper = ImageWrapper::imageWithCPPImage(std::move(image));
-    EXPECT_EQ(wrapper->image(), raw);
-    EXPECT_TRUE(wrapper->ownsImage());
-    // Destroying the wrapper frees record, row table and pixels; built with
-    // -fsanitize=address a leak or a double free fails this test.
 }
 
 TEST(BitmapImage, CopyKeepsTheBitmapsRowOrder) {
@@ -89,15 +55,6 @@ TEST(BitmapImage, OtherSizesAreScaledToFill) {
     EXPECT_EQ(image.rows[1][3], 20);
     EXPECT_EQ(image.rows[2][1], 30);
     EXPECT_EQ(image.rows[3][3], 40);
-}
-
-TEST(BitmapImage, ViewPointsIntoTheBitmapWithoutOwningIt) {
-    const GrayBitmap bitmap = counting(6, 3);
-    const auto wrapper = wrappedImageViewOfBitmap(bitmap);
-    const Image& image = *wrapper->image();
-    EXPECT_FALSE(image.owns);
-    EXPECT_EQ(image.data, bitmap.bytes.data());
-    EXPECT_EQ(image.rows[2][5], bitmap.at(5, 2));
 }
 
 TEST(BitmapImage, MalformedBitmapGivesAnEmptyView) {

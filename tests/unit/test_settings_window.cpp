@@ -58,10 +58,6 @@ struct Settings : ::testing::Test {
     const std::string& shown(int row) { return window.view(row).text; }
 };
 
-struct SettingsTwoDisplays : Settings {
-    SettingsTwoDisplays() : Settings("1440x900+0+0,1920x1080+1440-180") {}
-};
-
 TEST_F(Settings, OpeningFillsEveryRowAndTheSwitchesFromThePreferences) {
     desk.defaults.preset(prefkey::opacity, Value::real(0.6));
     launch();
@@ -86,11 +82,6 @@ TEST_F(Settings, OpeningFillsEveryRowAndTheSwitchesFromThePreferences) {
     EXPECT_FALSE(window.currentOnly.enabled);   // one display
     EXPECT_EQ(window.legendField.text,
               "\u2303 Control      \u21E7 Shift      \u2325 Option      \u2318 Command");
-}
-
-TEST_F(SettingsTwoDisplays, CurrentDisplayOnlyIsOfferedWithTwoDisplays) {
-    open();
-    EXPECT_TRUE(window.currentOnly.enabled);
 }
 
 TEST_F(Settings, RecordWithoutModifierShowsNoneAndSwitchedOffRowIsGrey) {
@@ -260,42 +251,6 @@ TEST_F(Settings, SliderEndsRecordingStoresTheOpacityAndFollowsTheOverlay) {
         controller->handleSlider();
         EXPECT_EQ(floatForKey(desk.defaults, prefkey::opacity), stored) << value;
     }
-}
-
-TEST_F(Settings, SwitchesWriteThePreferencesAndTheOverlayFollows) {
-    open();
-    window.clickOut.value = 1;   // "a click does not close the overlay"
-    controller->toggleClickOut();
-    EXPECT_FALSE(boolForKey(desk.defaults, prefkey::clickOut));
-
-    window.bringToFront.value = 0;
-    controller->toggleBringToFront();
-    EXPECT_FALSE(boolForKey(desk.defaults, prefkey::bringToFront));
-
-    window.currentOnly.value = 1;
-    controller->toggleCurrentOnly();
-    EXPECT_TRUE(boolForKey(desk.defaults, prefkey::currentOnly));
-
-    // The click-out hotkey flips it back; the box follows, inverted.
-    desk.hotkeys.press(8);
-    EXPECT_TRUE(boolForKey(desk.defaults, prefkey::clickOut));
-    EXPECT_EQ(window.clickOut.value, 0);
-}
-
-TEST_F(Settings, LoginItemToggleAddsAndRemovesThisProgram) {
-    open();
-    window.loginItem.value = 1;
-    controller->toggleLoginItem();
-    EXPECT_EQ(shell.loginItems.paths(), std::vector<std::string>{"/opt/Dimwell"});
-    EXPECT_TRUE(desk.log.contains("toggle log in (enable)"));
-    window.loginItem.value = 0;
-    controller->toggleLoginItem();
-    EXPECT_TRUE(shell.loginItems.paths().empty());
-
-    shell.loginItems.setAvailable(false);
-    window.loginItem.value = 1;
-    controller->toggleLoginItem();
-    EXPECT_TRUE(shell.loginItems.paths().empty());
 }
 
 TEST_F(Settings, ClosingMidRecordingRegistersTheHotkeysAndForgetsTheController) {

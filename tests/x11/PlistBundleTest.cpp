@@ -88,21 +88,6 @@ TEST_F(PlistBundleTest, RowsNameEveryModeOnceAndStartEnabled) {
     EXPECT_EQ(rows->asArray()->size(), 8u);
 }
 
-TEST_F(PlistBundleTest, FirstRunSeedsTheFileFromTheResources) {
-    const dimwell::test::TempFolder dir;
-    const std::string path = dir / "prefs.plist";
-    {
-        PlistDefaults defaults(path, log);
-        EXPECT_TRUE(loadDefaults(defaults, bundle));
-    }
-    PlistDefaults again(path, log);
-    EXPECT_FALSE(loadDefaults(again, bundle)) << "the second start is not a first run";
-    EXPECT_EQ(floatForKey(again, prefkey::opacity), 0.8f);
-    EXPECT_EQ(again.object(prefkey::userHotkeys), simres::default1Preset());
-    EXPECT_EQ(again.object(prefkey::hotkeySettings), simres::hotkeyArray());
-    EXPECT_TRUE(isShortcutActive(again, "selectMode"));
-}
-
 // A date where the opacity belongs was set by someone: not a first run. Only the
 // opacity is seeded again; the switches stay and the tutorial does not open.
 TEST_F(PlistBundleTest, DateForTheOpacityReseedsItAloneWithoutAFirstRun) {
