@@ -13,22 +13,6 @@ const char* const kMessage =
     "option labeled \"Enable access for assistive devices.\"\n";
 const char* const kPane = "/System/Library/PreferencePanes/UniversalAccessPref.prefPane";
 
-TEST(Creation, MirrorsTheThreeSwitchesOnce) {
-    Harness h;
-    h.setSwitch(prefkey::bringToFront, false);
-    h.setSwitch(prefkey::clickOut, false);
-    h.setSwitch(prefkey::currentOnly, true);
-    AppController& c = h.start();
-    EXPECT_FALSE(c.bringToFrontMode());
-    EXPECT_FALSE(c.clickOut());
-    EXPECT_TRUE(c.singleMonitorOnly());
-    h.setSwitch(prefkey::clickOut, true);
-    EXPECT_FALSE(c.clickOut()) << "read once, at creation";
-    EXPECT_FALSE(c.dragStart());
-    EXPECT_FALSE(c.addedObserver());
-    EXPECT_FALSE(c.alertShown());
-}
-
 TEST(Creation, TrustedCreatesFiveDisabledTapsInOrder) {
     Running h;
     const std::vector<std::uint64_t> order = {keyDownMask, leftMouseDraggedMask, leftMouseDownMask, leftMouseUpMask,

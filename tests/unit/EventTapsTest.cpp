@@ -84,15 +84,6 @@ INSTANTIATE_TEST_SUITE_P(
         TapRow{"upTimeout", leftMouseUpMask, true, kTimeout, V::Swallow, {"mouse up", "Mouse up Disabled by timeout"}, true}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST(TapTimeouts, PlatformTimeoutReenablesTheMouseTapsButNotTheKeyTap) {
-    Running h;
-    h.c().setMouseInput();
-    h.desk.input.timeout(mouseMovedMask);
-    EXPECT_TRUE(h.tapOn(mouseMovedMask));
-    h.desk.input.timeout(keyDownMask);
-    EXPECT_FALSE(h.tapOn(keyDownMask));
-}
-
 // The click-out test reads the window list for every event it receives, before
 // it looks at the event's type.
 TEST(TapTimeouts, MouseDownReadsTheWindowListEvenForANotice) {

@@ -185,20 +185,10 @@ INSTANTIATE_TEST_SUITE_P(
                }},
         WayOut{"escape", [](Harness& h) { h.key(kEscape); }},
         WayOut{"closeHotkey", [](Harness& h) { h.c().hotkeyPressed({0, 2}); }},
-        WayOut{"windowHotkey", [](Harness& h) { h.c().hotkeyPressed({0, 4}); }},
         WayOut{"patternMode", [](Harness& h) { h.c().focusMainPattern(); }},
         WayOut{"displaysReconfigured", [](Harness& h) { h.desk.displays.reconfigure("1440x900+0+0"); }},
         WayOut{"quit", [](Harness& h) { h.controller.reset(); }}),
     [](const auto& p) { return std::string(p.param.name); });
-
-TEST_F(Selection, ReconfiguredDisplaysEndTheSelectionWithTheCursorBack) {
-    c().setMouseInput();
-    desk.displays.reconfigure("1440x900+0+0");
-    EXPECT_FALSE(c().dragStart());
-    EXPECT_TRUE(desk.input.isCursorVisible());
-    EXPECT_FALSE(c().overlayVisible());
-    EXPECT_FALSE(tapOn(keyDownMask));
-}
 
 TEST_F(Selection, CursorIsHiddenAgainOnlyWhenSomethingShowedIt) {
     c().setMouseInput();

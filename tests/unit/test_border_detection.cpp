@@ -81,8 +81,6 @@ INSTANTIATE_TEST_SUITE_P(Variants, WorkedPicture, ::testing::Values(
                [](GrayBitmap& b) { for (std::int32_t r = 0; r < 100; ++r) hline(b, r, 200); hline(b, 50, 90, 0, 30); }, 50, 50, whole},
     WorkedCase{"UniformPicture", [](GrayBitmap& b) { b = GrayBitmap(100, 100, 37); }, 50, 50, whole},
     WorkedCase{"LeftOfThePicture", nothing, -1, 50, whole},
-    WorkedCase{"RightOfThePicture", nothing, 100, 50, whole},
-    WorkedCase{"BelowThePicture", nothing, 50, -1, whole},
     WorkedCase{"AboveThePicture", nothing, 50, 100, whole}),
     [](const auto& row) { return std::string(row.param.name); });
 

@@ -96,8 +96,6 @@ TEST_P(GlyphOrder, IsControlOptionShiftCommandWhateverThePressOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Recorder, GlyphOrder,
     ::testing::Values(OrderCase{{kCmd, kCmd | kSh, kCmd | kSh | kOpt, kCmd | kSh | kOpt | kCtl}, "\u2303\u2325\u21E7\u2318"},
-                      OrderCase{{kSh, kSh | kCtl}, "\u2303\u21E7"},
-                      OrderCase{{kCmd, kCmd | kOpt}, "\u2325\u2318"},
                       // Caps Lock and other bits are not shortcut modifiers.
                       OrderCase{{kCapsLock | kOpt}, "\u2325"}));
 
@@ -179,8 +177,7 @@ TEST_P(KeyLabels, FixedSymbolsOrCapitalisedCharacters) {
 
 INSTANTIATE_TEST_SUITE_P(
     Recorder, KeyLabels,
-    ::testing::Values(LabelCase{51, "\x7f", "\u232B"}, LabelCase{123, "", "\u2190"}, LabelCase{124, "", "\u2192"},
-                      LabelCase{125, "", "\u2193"}, LabelCase{126, "", "\u2191"}, LabelCase{48, "\t", "\u21E5"},
+    ::testing::Values(LabelCase{51, "\x7f", "\u232B"}, LabelCase{123, "", "\u2190"}, LabelCase{48, "\t", "\u21E5"},
                       LabelCase{36, "\r", "\u21A9"}, LabelCase{53, "\x1b", "\u238B"}, LabelCase{6, "z", "Z"},
                       LabelCase{18, "1", "1"}, LabelCase{27, "-", "-"}, LabelCase{111, "F12", "F12"},
                       LabelCase{116, "page up", "Page Up"}, LabelCase{41, "\xc3\xb6", "\xc3\x96"},   // ö → Ö
