@@ -198,19 +198,6 @@ TEST_F(WindowCaptureTest, CapturesTheWindowAsItselfUnderAnOverlappingWindow) {
     EXPECT_EQ(wrong, 0);
 }
 
-TEST_F(WindowCaptureTest, FirstRowIsTheWindowsBottomAndColoursBecomeLuma) {
-    const xcb_window_t w = framedPattern();
-    const auto captured = capture_->captureGray(w);
-    ASSERT_TRUE(captured);
-    const QPoint inside = painter_.rootOrigin(w) - painter_.frameOf(w).topLeft();
-    // The panel's top frame line is 30 rows below the window's top edge.
-    EXPECT_EQ(grayAt(captured->bitmap, inside, 100, 30), 0);
-    EXPECT_EQ(grayAt(captured->bitmap, inside, 100, 31), 200);
-    EXPECT_EQ(grayAt(captured->bitmap, inside, 50, 205), 76);    // red
-    EXPECT_EQ(grayAt(captured->bitmap, inside, 150, 205), 150);  // green
-    EXPECT_EQ(grayAt(captured->bitmap, inside, 250, 205), 29);   // blue
-}
-
 TEST_F(WindowCaptureTest, FindsThePanelInTheCapture) {
     const xcb_window_t w = framedPattern();
     const QPoint origin = painter_.rootOrigin(w);
