@@ -3,11 +3,14 @@
 namespace dimwell::wayland {
 
 WaylandDisplays::WaylandDisplays(WaylandConnection& connection) : connection_(connection) {
-    connection_.setOutputsChanged([this](std::uint32_t output, OutputChange change) {
+    // Any output that comes, goes or moves changes the desktop's shape, so it is
+    // reported for the main display: that is the one the controller rebuilds for.
+    connection_.setOutputsChanged([this](std::uint32_t /*output*/, OutputChange change) {
         if (callback_) {
-            callback_(output, change == OutputChange::Added     ? kDisplayAdded
-                              : change == OutputChange::Removed ? kDisplayRemoved
-                                                                : 0u);
+            const ReconfigurationCallback callback = callback_;
+            callback(mainDisplayId(), change == OutputChange::Added     ? kDisplayAdded
+                                      : change == OutputChange::Removed ? kDisplayRemoved
+                                                                        : 0u);
         }
     });
 }

@@ -5,7 +5,9 @@ across both outputs leaves the hole clamped to the first output and the stored
 opacity everywhere else;
 clicks on the veil go through while click-out is off; with click-out on, a
 click in the hole reaches the window below and a click on the veil closes the
-overlay and reaches nobody; window mode clears the window under the pointer.
+overlay and reaches nobody; window mode clears the window under the pointer;
+a key bound in sway to the remote control starts selection mode; an output
+added while a hole is up rebuilds the masks, and the next overlay veils it.
 Exits 77 (skipped) when sway cannot start."""
 import os
 import subprocess
@@ -48,6 +50,14 @@ def main():
                                  "dimwell_wayland_toplevel")}
         bus = d.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE)
         bus_env = {"DBUS_SESSION_BUS_ADDRESS": Lines(bus).next(STEP), "DIMWELL_LOG_STDERR": "1"}
+        # The compositor's shortcut, as users bind it: sway runs it on its own session
+        # bus, so a script names Dimwell's (the address holds commas, which sway splits on).
+        select_key = os.path.join(d.dir, "bin", "select-mode")
+        with open(select_key, "w") as f:
+            f.write(f"#!/bin/sh\nDBUS_SESSION_BUS_ADDRESS='{bus_env['DBUS_SESSION_BUS_ADDRESS']}' "
+                    f"exec {programs['Dimwell']} --action selectMode\n")
+        os.chmod(select_key, 0o755)
+        d.swaymsg("bindsym", "ctrl+shift+z", "exec", select_key)
         prefs = write_prefs(d)
         if os.geteuid() == 0:
             owner = waydesktop.ensure_user(d.user)
@@ -99,6 +109,10 @@ def main():
         # wtype makes its keyboard first; the pause lets the masks see it before the key.
         d.run(["wtype", "-s", "500", "-k", "Escape"])
         expect("HEADLESS-2", [(900, 700, GRAY, "no veil")], "selection mode ended by Escape")
+        d.run(["wtype", "-M", "ctrl", "-M", "shift", "z", "-m", "shift", "-m", "ctrl"])
+        expect("HEADLESS-2", selecting, "selection mode by the key bound in sway")
+        d.run(["wtype", "-s", "500", "-k", "Escape"])
+        expect("HEADLESS-2", [(900, 700, GRAY, "no veil")], "selection mode from the key ended by Escape")
         action("selectMode")
         expect("HEADLESS-2", selecting, "selection mode again")
         # The drag crosses onto the second output; the first keeps its motion.
@@ -136,6 +150,14 @@ def main():
         action("windowMode")
         expect("HEADLESS-1", [(700, 150, WINDOW, "window in the hole"), (699, 150, dimmed(GRAY), "left of it"),
                               (1000, 150, dimmed(GRAY), "right of it")], "window mode")
+        # An output plugged in while the hole is up rebuilds the masks (hidden); the
+        # next overlay veils the new output too.
+        added = d.create_output(position=(d.layout_size()[0], 0))
+        expect("HEADLESS-1", [(1000, 150, GRAY, "no veil")], "the masks rebuilt for the added output")
+        action("windowMode")
+        expect(added, [(100, 100, dimmed(GRAY), "veil"), (500, 400, dimmed(GRAY), "veil")], "the added output")
+        expect("HEADLESS-1", [(700, 150, WINDOW, "window in the hole"), (699, 150, dimmed(GRAY), "left of it")],
+               "window mode after an output was added")
     except waydesktop.DesktopError as e:
         failures.append(str(e))
     finally:
