@@ -3,7 +3,7 @@
 // repaints only where the picture changed.
 
 #include "mask/CustomView.h"
-#include "platform/linux/paint/PaintRecording.h"
+#include "mask/MaskPicture.h"
 #include "platform/linux/paint/QtCanvas.h"
 
 #include <QGuiApplication>
@@ -17,7 +17,7 @@ namespace {
 using dimwell::CustomView;
 using dimwell::Rect;
 using dimwell::x11::QtCanvas;
-using dimwell::x11::RecordingCanvas;
+using dimwell::RecordingCanvas;
 
 constexpr int kWidth = 3840;
 constexpr int kHeight = 2160;
@@ -73,7 +73,7 @@ void BM_HoleMove(benchmark::State& state) {
         view.setMyRect(hole);
         RecordingCanvas after;
         view.drawRect(after, kBounds);
-        const std::vector<Rect> damage = dimwell::x11::damageBetween(before.ops(), after.ops(), kBounds);
+        const std::vector<Rect> damage = dimwell::damageBetween(before.ops(), after.ops(), kBounds);
         for (const Rect& r : damage) {
             repainted += r.width * r.height;
         }

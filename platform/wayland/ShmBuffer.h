@@ -3,7 +3,7 @@
 // shows: a mask keeps two and paints into whichever the compositor released.
 
 #include "common/Log.h"
-#include "platform/wayland/PaintPicture.h"
+#include "mask/MaskPicture.h"
 
 #include <cstdint>
 #include <memory>

@@ -228,14 +228,14 @@ void WaylandMaskSurface::paint() {
 
     RasterCanvas canvas(buffer->pixels(), buffer->width(), buffer->height(), buffer->stride(), scale);
     const std::vector<Rect> repaint =
-        buffer->picture() ? changedAreas(*buffer->picture(), picture, bounds) : std::vector<Rect>{bounds};
+        buffer->picture() ? damageBetween(*buffer->picture(), picture, bounds) : std::vector<Rect>{bounds};
     for (const Rect& area : repaint) {
         canvas.clipTo(area);
         replay(picture, canvas);
     }
 
     const bool full = !shownValid_ || scale != scale_;
-    const std::vector<Rect> damage = full ? std::vector<Rect>{bounds} : changedAreas(shown_, picture, bounds);
+    const std::vector<Rect> damage = full ? std::vector<Rect>{bounds} : damageBetween(shown_, picture, bounds);
     wl_surface_attach(surface_, buffer->handle(), 0, 0);
     wl_surface_set_buffer_scale(surface_, scale);
     for (const Rect& area : damage) {

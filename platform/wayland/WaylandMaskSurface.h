@@ -16,7 +16,7 @@
 
 #include "common/Log.h"
 #include "platform/ports/MaskSurface.h"
-#include "platform/wayland/PaintPicture.h"
+#include "mask/MaskPicture.h"
 #include "platform/wayland/ShmBuffer.h"
 
 #include <array>

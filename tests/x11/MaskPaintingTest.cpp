@@ -2,7 +2,7 @@
 // and partial redraws that give the same picture as a full one.
 
 #include "mask/CustomView.h"
-#include "platform/linux/paint/PaintRecording.h"
+#include "mask/MaskPicture.h"
 #include "platform/linux/paint/QtCanvas.h"
 
 #include <gtest/gtest.h>

@@ -17,7 +17,7 @@
 
 #include "common/Log.h"
 #include "platform/ports/MaskSurface.h"
-#include "platform/linux/paint/PaintRecording.h"
+#include "mask/MaskPicture.h"
 
 #include <QPointer>
 #include <QRect>

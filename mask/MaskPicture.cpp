@@ -1,12 +1,12 @@
-#include "platform/wayland/PaintPicture.h"
+#include "mask/MaskPicture.h"
 
 #include <algorithm>
-#include <cmath>
 
-namespace dimwell::wayland {
+namespace dimwell {
 
 namespace {
 
+/// More damaged areas than this are sent as one.
 constexpr std::size_t kMaxAreas = 8;
 
 Rect unite(const Rect& a, const Rect& b) {
@@ -25,13 +25,15 @@ Rect unite(const Rect& a, const Rect& b) {
 
 Rect PaintOp::bounds() const {
     if (kind == Kind::Fill) {
-        return rect;
+        return rect.isEmpty() ? Rect{} : rect;
     }
-    // Half the stroke either side, and a point more for rounding to pixels.
+    // Half the stroke on each side, and a pixel of antialiasing beyond.
     const double pad = width / 2.0 + 1.0;
     const double x0 = std::min(from.x, to.x) - pad;
     const double y0 = std::min(from.y, to.y) - pad;
-    return {x0, y0, std::abs(to.x - from.x) + 2.0 * pad, std::abs(to.y - from.y) + 2.0 * pad};
+    const double x1 = std::max(from.x, to.x) + pad;
+    const double y1 = std::max(from.y, to.y) + pad;
+    return {x0, y0, x1 - x0, y1 - y0};
 }
 
 void RecordingCanvas::fillCopy(const Rect& rect, const Color& color) {
@@ -62,35 +64,42 @@ void replay(const Picture& picture, Canvas& canvas) {
     }
 }
 
-std::vector<Rect> changedAreas(const Picture& before, const Picture& after, const Rect& bounds) {
-    std::vector<Rect> areas;
+std::vector<Rect> damageBetween(const Picture& before, const Picture& after, const Rect& bounds) {
+    std::vector<Rect> damage;
     auto add = [&](const PaintOp& op) {
-        const Rect area = intersection(op.bounds(), bounds);
-        if (!area.isEmpty()) {
-            areas.push_back(area);
+        const Rect r = intersection(op.bounds(), bounds);
+        if (!r.isEmpty()) {
+            damage.push_back(r);
         }
     };
-    const std::size_t common = std::min(before.size(), after.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        if (!(before[i] == after[i])) {
+    const std::size_t n = std::max(before.size(), after.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const bool inBefore = i < before.size();
+        const bool inAfter = i < after.size();
+        if (inBefore && inAfter && before[i] == after[i]) {
+            continue;
+        }
+        if (inBefore) {
             add(before[i]);
+        }
+        if (inAfter) {
             add(after[i]);
         }
     }
-    for (std::size_t i = common; i < before.size(); ++i) {
-        add(before[i]);
+    const bool whole = std::any_of(damage.begin(), damage.end(), [&](const Rect& r) {
+        return r.x <= bounds.x && r.y <= bounds.y && r.maxX() >= bounds.maxX() && r.maxY() >= bounds.maxY();
+    });
+    if (whole) {
+        return {bounds};
     }
-    for (std::size_t i = common; i < after.size(); ++i) {
-        add(after[i]);
-    }
-    if (areas.size() > kMaxAreas) {
+    if (damage.size() > kMaxAreas) {
         Rect all;
-        for (const Rect& area : areas) {
-            all = unite(all, area);
+        for (const Rect& r : damage) {
+            all = unite(all, r);
         }
-        areas = {all};
+        return {all};
     }
-    return areas;
+    return damage;
 }
 
 std::vector<Rect> clearAreas(const Picture& picture) {
@@ -111,4 +120,4 @@ std::vector<Rect> clearAreas(const Picture& picture) {
     return clear;
 }
 
-} // namespace dimwell::wayland
+} // namespace dimwell
