@@ -1,8 +1,8 @@
 #include "platform/linux/prefs/PlistBundle.h"
 
 #include "platform/linux/prefs/PlistValue.h"
+#include "platform/linux/session/ProgramFolder.h"
 
-#include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,17 +19,6 @@ bool isDirectory(const std::string& path) {
 bool isFile(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string executableFolder() {
-    char buffer[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) {
-        return ".";
-    }
-    const std::string exe(buffer, static_cast<std::size_t>(n));
-    const auto slash = exe.find_last_of('/');
-    return slash == std::string::npos ? "." : (slash == 0 ? "/" : exe.substr(0, slash));
 }
 
 std::string findResourceFolder(const std::string& programFolder) {
@@ -49,7 +38,7 @@ std::string findResourceFolder(const std::string& programFolder) {
 } // namespace
 
 PlistBundle::PlistBundle(LogSink& log)
-    : programFolder_(executableFolder()), resourceFolder_(findResourceFolder(programFolder_)), log_(log) {
+    : programFolder_(programFolder()), resourceFolder_(findResourceFolder(programFolder_)), log_(log) {
     // Which copy of the presets and pictures a program uses is the first question
     // when an installed Dimwell looks wrong.
     log_("resources in %s", resourceFolder_.c_str());

@@ -1,6 +1,7 @@
 #include "platform/linux/session/ProgramApplications.h"
 
 #include "common/ProgramIdentity.h"
+#include "platform/linux/session/ProgramFolder.h"
 #include "platform/linux/session/RunningPrograms.h"
 
 #include <QCoreApplication>
@@ -8,7 +9,6 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,14 +37,7 @@ bool startDetached(const std::string& program, const std::vector<std::string>& a
 } // namespace
 
 std::string ProgramApplications::executableFolder() {
-    char buffer[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) {
-        return ".";
-    }
-    const std::string exe(buffer, static_cast<std::size_t>(n));
-    const auto slash = exe.find_last_of('/');
-    return slash == 0 ? "/" : exe.substr(0, slash);
+    return programFolder();
 }
 
 ProgramApplications::ProgramApplications(LogSink& log) : ProgramApplications(executableFolder(), log) {}
