@@ -1,24 +1,77 @@
 #include "mask/MaskPicture.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace dimwell {
 
 namespace {
 
-/// More damaged areas than this are sent as one.
-constexpr std::size_t kMaxAreas = 8;
+/// More damaged areas than this are merged into fewer, larger ones.
+constexpr std::size_t kMaxAreas = 32;
+/// Pictures with more operations than this are not compared pixel by pixel.
+constexpr std::size_t kMaxOps = 64;
 
-Rect unite(const Rect& a, const Rect& b) {
-    if (a.isEmpty()) {
-        return b;
+bool contains(const Rect& outer, const Rect& inner) {
+    return outer.x <= inner.x && outer.y <= inner.y && outer.maxX() >= inner.maxX() && outer.maxY() >= inner.maxY();
+}
+
+/// What the operations of `picture` leave in `cell`: the last fill covering it
+/// whole (its colour alone matters there) and everything drawn after it.
+void marksIn(const Picture& picture, const Rect& cell, Picture& marks) {
+    marks.clear();
+    for (const PaintOp& op : picture) {
+        if (op.kind == PaintOp::Kind::Fill && !op.rect.isEmpty() && contains(op.rect, cell)) {
+            marks.clear();
+            PaintOp uniform;
+            uniform.color = op.color;
+            marks.push_back(uniform);
+        } else if (intersects(op.bounds(), cell)) {
+            marks.push_back(op);
+        }
     }
-    if (b.isEmpty()) {
-        return a;
+}
+
+/// Every edge an operation can put between a changed pixel and an unchanged
+/// one, widened to whole points, within [lo, hi].
+void addEdges(std::vector<double>& edges, double from, double to, double lo, double hi) {
+    for (const double e : {std::floor(from), std::ceil(from), std::floor(to), std::ceil(to)}) {
+        edges.push_back(std::clamp(e, lo, hi));
     }
-    const double x0 = std::min(a.x, b.x);
-    const double y0 = std::min(a.y, b.y);
-    return {x0, y0, std::max(a.maxX(), b.maxX()) - x0, std::max(a.maxY(), b.maxY()) - y0};
+}
+
+std::vector<double> sortedUnique(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    v.erase(std::unique(v.begin(), v.end()), v.end());
+    return v;
+}
+
+/// Areas stacked bottom to top, one per band of rows and disjoint, each the
+/// width of everything changed in its band; the closest neighbours merge until
+/// at most `limit` are left.
+std::vector<Rect> mergeBands(std::vector<Rect> bands, std::size_t limit) {
+    while (bands.size() > limit) {
+        std::size_t best = 0;
+        double bestCost = 0.0;
+        for (std::size_t i = 0; i + 1 < bands.size(); ++i) {
+            const Rect& a = bands[i];
+            const Rect& b = bands[i + 1];
+            const double x0 = std::min(a.x, b.x);
+            const double x1 = std::max(a.maxX(), b.maxX());
+            const double cost = (x1 - x0) * (b.maxY() - a.y) - a.width * a.height - b.width * b.height;
+            if (i == 0 || cost < bestCost) {
+                best = i;
+                bestCost = cost;
+            }
+        }
+        const Rect& a = bands[best];
+        const Rect& b = bands[best + 1];
+        const double x0 = std::min(a.x, b.x);
+        const double x1 = std::max(a.maxX(), b.maxX());
+        bands[best] = {x0, a.y, x1 - x0, b.maxY() - a.y};
+        bands.erase(bands.begin() + static_cast<std::ptrdiff_t>(best) + 1);
+    }
+    return bands;
 }
 
 } // namespace
@@ -65,41 +118,85 @@ void replay(const Picture& picture, Canvas& canvas) {
 }
 
 std::vector<Rect> damageBetween(const Picture& before, const Picture& after, const Rect& bounds) {
-    std::vector<Rect> damage;
-    auto add = [&](const PaintOp& op) {
-        const Rect r = intersection(op.bounds(), bounds);
-        if (!r.isEmpty()) {
-            damage.push_back(r);
-        }
-    };
-    const std::size_t n = std::max(before.size(), after.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const bool inBefore = i < before.size();
-        const bool inAfter = i < after.size();
-        if (inBefore && inAfter && before[i] == after[i]) {
-            continue;
-        }
-        if (inBefore) {
-            add(before[i]);
-        }
-        if (inAfter) {
-            add(after[i]);
-        }
+    if (before == after || bounds.isEmpty()) {
+        return {};
     }
-    const bool whole = std::any_of(damage.begin(), damage.end(), [&](const Rect& r) {
-        return r.x <= bounds.x && r.y <= bounds.y && r.maxX() >= bounds.maxX() && r.maxY() >= bounds.maxY();
-    });
-    if (whole) {
+    if (before.size() + after.size() > kMaxOps) {
         return {bounds};
     }
-    if (damage.size() > kMaxAreas) {
-        Rect all;
-        for (const Rect& r : damage) {
-            all = unite(all, r);
+    // A grid whose cells no operation's edge crosses: in each cell every pixel
+    // has the same list of operations, and a cell is either changed or not.
+    std::vector<double> xs{bounds.x, bounds.maxX()};
+    std::vector<double> ys{bounds.y, bounds.maxY()};
+    for (const Picture* picture : {&before, &after}) {
+        for (const PaintOp& op : *picture) {
+            const Rect r = op.bounds();
+            if (!r.isEmpty()) {
+                addEdges(xs, r.x, r.maxX(), bounds.x, bounds.maxX());
+                addEdges(ys, r.y, r.maxY(), bounds.y, bounds.maxY());
+            }
         }
-        return {all};
     }
-    return damage;
+    xs = sortedUnique(std::move(xs));
+    ys = sortedUnique(std::move(ys));
+
+    // Rows of changed cells joined into runs; a run exactly below an equal one
+    // grows upwards, so the rectangles never overlap.
+    std::vector<Rect> damage;
+    std::vector<std::size_t> open;   // indices into damage ending at the current row
+    std::vector<Rect> bands;         // per row: everything changed in it, for the merge
+    Picture was, is;
+    std::vector<char> changed(xs.size() - 1);
+    for (std::size_t j = 0; j + 1 < ys.size(); ++j) {
+        const double y0 = ys[j], y1 = ys[j + 1];
+        for (std::size_t i = 0; i + 1 < xs.size(); ++i) {
+            const Rect cell{xs[i], y0, xs[i + 1] - xs[i], y1 - y0};
+            marksIn(before, cell, was);
+            marksIn(after, cell, is);
+            changed[i] = was != is;
+        }
+        std::vector<std::size_t> stillOpen;
+        for (std::size_t i = 0; i < changed.size();) {
+            if (!changed[i]) {
+                ++i;
+                continue;
+            }
+            std::size_t k = i + 1;
+            while (k < changed.size() && changed[k]) {
+                ++k;
+            }
+            const Rect run{xs[i], y0, xs[k] - xs[i], y1 - y0};
+            const auto below = std::find_if(open.begin(), open.end(), [&](std::size_t d) {
+                return damage[d].x == run.x && damage[d].width == run.width;
+            });
+            if (below != open.end()) {
+                damage[*below].height = y1 - damage[*below].y;
+                stillOpen.push_back(*below);
+            } else {
+                stillOpen.push_back(damage.size());
+                damage.push_back(run);
+            }
+            if (stillOpen.size() == 1) {
+                bands.push_back(run);
+            } else {
+                bands.back().width = run.maxX() - bands.back().x;
+            }
+            i = k;
+        }
+        open = std::move(stillOpen);
+        // A band exactly as wide as the one below it grows upwards.
+        if (bands.size() >= 2 && bands.back().y == y0) {
+            Rect& below = bands[bands.size() - 2];
+            if (below.maxY() == y0 && below.x == bands.back().x && below.width == bands.back().width) {
+                below.height = y1 - below.y;
+                bands.pop_back();
+            }
+        }
+    }
+    if (damage.size() <= kMaxAreas) {
+        return damage;
+    }
+    return mergeBands(std::move(bands), kMaxAreas);
 }
 
 std::vector<Rect> clearAreas(const Picture& picture) {

@@ -40,11 +40,14 @@ private:
 /// Paints a recorded picture on a real canvas.
 void replay(const Picture& picture, Canvas& canvas);
 
-/// Areas, inside `bounds`, where two pictures may differ. A pixel can only
-/// change where an operation that covers it changed, so this is the areas of
-/// the operations that differ. An area as large as `bounds` comes back as
-/// `bounds` alone, and many small ones as their bounding box, so that a display
-/// server is never handed a long list for one frame.
+/// The pixels, inside `bounds`, that differ between two pictures, as disjoint
+/// rectangles: the strips a moving hole uncovers and covers, the old and new
+/// crosshair lines. A pixel's colour follows from the last fill covering it and
+/// the lines drawn over that fill, so the pixels whose list of those operations
+/// is the same in both pictures keep their colour. Edges are whole points, so a
+/// canvas at any whole scale repaints whole pixels. No more than a few dozen
+/// rectangles come back: beyond that neighbouring ones are merged into larger
+/// ones, so that a display server is never handed a long list for one frame.
 std::vector<Rect> damageBetween(const Picture& before, const Picture& after, const Rect& bounds);
 
 /// The fully transparent fills that no later opaque fill covers: the hole.

@@ -1,6 +1,8 @@
 // What one mask window costs to paint on a 3840×2160 display with the real
 // painter: a full repaint, and a hole that moves (as during a window drag), which
-// repaints only where the picture changed.
+// repaints only where the picture changed. The share of the display a step
+// repaints is printed beside its floor, the pixels that really change (the
+// strips between the old and the new hole); it should stay under 1%.
 
 #include "mask/CustomView.h"
 #include "mask/MaskPicture.h"
@@ -58,6 +60,7 @@ void BM_HoleMove(benchmark::State& state) {
     paint(image, view, {kBounds});
     double dx = 7.0;
     double repainted = 0.0;
+    double changed = 0.0;
     for (auto _ : state) {
         RecordingCanvas before;
         view.drawRect(before, kBounds);
@@ -70,6 +73,8 @@ void BM_HoleMove(benchmark::State& state) {
         if (hole.maxY() > kHeight) {
             hole.y = 0.0;
         }
+        const Rect overlap = dimwell::intersection(hole, view.myRect());
+        changed += 2.0 * hole.width * hole.height - 2.0 * overlap.width * overlap.height;
         view.setMyRect(hole);
         RecordingCanvas after;
         view.drawRect(after, kBounds);
@@ -80,7 +85,9 @@ void BM_HoleMove(benchmark::State& state) {
         paint(image, view, damage);
         benchmark::DoNotOptimize(image.constBits());
     }
-    state.counters["repainted share"] = repainted / (double(kWidth) * kHeight * double(state.iterations()));
+    const double pixels = double(kWidth) * kHeight * double(state.iterations());
+    state.counters["repainted share"] = repainted / pixels;
+    state.counters["floor share"] = changed / pixels;
 }
 BENCHMARK(BM_HoleMove)->Unit(benchmark::kMillisecond);
 

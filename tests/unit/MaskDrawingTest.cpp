@@ -1,12 +1,16 @@
-// The mask view's picture, read back pixel by pixel: veil, hole, crosshair; and
-// dragging the hole: direction, clamping at the window's edges, redraw requests.
+// The mask view's picture, read back pixel by pixel: veil, hole, crosshair;
+// dragging the hole: direction, clamping at the window's edges, redraw requests;
+// and repainting only the pixels that changed.
 
 #include "app/Preferences.h"
 #include "mask/CustomWindow.h"
+#include "mask/MaskPicture.h"
 #include "platform/sim/SimDefaults.h"
 #include "platform/sim/SimWindowFactory.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace dimwell {
 namespace {
@@ -249,6 +253,85 @@ TEST_F(MaskDrag, ReleaseKeepsTheHoleRestoresOpacityAndPaintsAtOnce) {
     EXPECT_EQ(surface->collectionBehavior(), CollectionBehavior::Transient);
     EXPECT_EQ(surface->displayCount(), 1);
     EXPECT_EQ(count({0, 0, 0, 0}), 50 * 30);
+}
+
+// ---- repainting only what changed -----------------------------------------------
+
+Picture record(const CustomView& view) {
+    RecordingCanvas canvas;
+    view.drawRect(canvas, view.frame());
+    return canvas.take();
+}
+
+// Random steps of holes, drags, crosshairs and opacities at whole and half
+// points, each repainted only where the pictures differ, as a paint event for
+// that area does: the pixels must be those of a full repaint, the areas
+// disjoint, few, and no larger than the pixels that changed when no line moved.
+TEST(MaskDamage, RepaintingTheDamageAloneGivesTheFullPicture) {
+    constexpr int kW = 64, kH = 48;
+    CustomView view({0, 0, kW, kH});
+    view.setOverlayOpacity(0.8f);
+    SimCanvas shown(kW, kH);
+    view.drawRect(shown, view.frame());
+    Picture before = record(view);
+    std::mt19937 random(12345);
+    const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    const auto half = [&](int lo, int hi) { return pick(2 * lo, 2 * hi) / 2.0; };
+    Point anchor;
+    for (int step = 0; step < 600; ++step) {
+        Rect hole = view.myRect();
+        switch (pick(0, 5)) {
+        case 0: view.setMyRect({half(-10, kW), half(-10, kH), half(0, 40), half(0, 30)}); break;
+        case 1: view.setMyRect({hole.x + pick(-7, 7), hole.y + pick(-3, 3), hole.width, hole.height}); break;
+        case 2: view.setOverlayOpacity(static_cast<float>(pick(0, 10)) / 10.0f); break;
+        case 3:
+            view.setOverlay(!view.overlay());
+            anchor = {half(0, kW), half(0, kH)};
+            break;
+        case 4: view.setCrossColor({1.0, 0.0, 0.0, pick(1, 4) / 4.0}); break;
+        default: {  // a drag step: the hole spans the anchor and the crosshair
+            const Point p{half(-4, kW + 4), half(-4, kH + 4)};
+            view.setMousePosition(p);
+            view.setMyRect(intersection({std::min(p.x, anchor.x), std::min(p.y, anchor.y), std::abs(p.x - anchor.x),
+                                         std::abs(p.y - anchor.y)},
+                                        view.frame()));
+        }
+        }
+        const Picture after = record(view);
+        const std::vector<Rect> damage = damageBetween(before, after, view.frame());
+        ASSERT_LE(damage.size(), 32u) << step;
+        SimCanvas full(kW, kH);
+        view.drawRect(full, view.frame());
+        long changed = 0;
+        for (int y = 0; y < kH; ++y) {
+            for (int x = 0; x < kW; ++x) {
+                changed += shown.pixel(x, y) != full.pixel(x, y);
+                ASSERT_LE(std::count_if(damage.begin(), damage.end(),
+                                        [&](const Rect& r) { return pointInRect({x + 0.5, y + 0.5}, r); }),
+                          1)
+                    << step;
+            }
+        }
+        double area = 0.0;
+        for (const Rect& r : damage) {
+            area += r.width * r.height;
+            shown.setClip(r);
+            view.drawRect(shown, r);
+        }
+        for (int y = 0; y < kH; ++y) {
+            for (int x = 0; x < kW; ++x) {
+                ASSERT_EQ(shown.pixel(x, y), full.pixel(x, y)) << "step " << step << " at " << x << "," << y;
+            }
+        }
+        const bool integral = std::ranges::all_of(std::vector<Rect>{hole, view.myRect()}, [](const Rect& r) {
+            return r.x == std::floor(r.x) && r.y == std::floor(r.y) && r.maxX() == std::floor(r.maxX()) &&
+                   r.maxY() == std::floor(r.maxY());
+        });
+        if (!view.overlay() && before.size() == after.size() && integral) {
+            EXPECT_EQ(area, static_cast<double>(changed)) << step;
+        }
+        before = after;
+    }
 }
 
 } // namespace

@@ -50,7 +50,7 @@ struct Change {
     const char* name;
     std::function<void(CustomView&)> before;
     std::function<void(CustomView&)> after;
-    bool whole;   ///< the redraw has to cover the whole window
+    bool allButHole;   ///< every pixel but those of the 50×50 hole changes
 };
 
 void PrintTo(const Change& row, std::ostream* os) { *os << row.name; }
@@ -77,8 +77,8 @@ TEST_P(PartialRedrawTest, DamagedAreasAloneGiveTheFullPicture) {
     for (const Rect& r : damage) {
         area += r.width * r.height;
     }
-    if (GetParam().whole) {
-        EXPECT_EQ(damage, (std::vector<Rect>{Rect{0, 0, kWidth, kHeight}}));
+    if (GetParam().allButHole) {
+        EXPECT_EQ(area, kWidth * kHeight - 50.0 * 50.0);
     } else {
         EXPECT_LT(area, kWidth * kHeight / 2.0) << "a small change repaints a small area";
     }
