@@ -1,19 +1,37 @@
 #include "pattern/BorderDetection.h"
 
 #include "pattern/Background.h"
+#include "pattern/ExactSpreads.h"
 #include "pattern/ProbeSpread.h"
 
 #include <algorithm>
 #include <array>
-#include <limits>
+#include <bit>
 #include <optional>
 
 namespace dimwell {
 
 namespace {
 
-/// Columns of one vertical-probe block: one load of a cache line per row serves them all.
-constexpr std::int32_t kColumnBlock = 32;
+/// Columns of one vertical-probe block: every row of the block is fetched from
+/// memory once for the sums and read again, from the cache, for the exact
+/// spreads, and a row's cache lines serve all of its columns.
+constexpr std::int32_t kColumnBlock = 64;
+
+/// Rows ahead of a block's turn whose pixels are asked for early.
+constexpr std::int32_t kPrefetchRows = 8;
+
+/// Asks for the cache lines of a block's columns in a row ahead of their turn:
+/// a block walks down rows a picture's width apart, a stride the processor does
+/// not foresee.
+inline void prefetchBlock(const std::uint8_t* p) {
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+    __builtin_prefetch(p + kColumnBlock - 1);
+#else
+    (void)p;
+#endif
+}
 
 /// Integer sums of a probe's pixels, or of the part read so far.
 struct Moments {
@@ -40,6 +58,7 @@ constexpr std::uint64_t kExactFloatSums = std::uint64_t(1) << 24;
 /// chain of dependent float additions, and running several at once lets them
 /// overlap instead of waiting on each other.
 constexpr std::int32_t kLanes = 16;
+using Lanes = std::array<float, kLanes>;
 
 /// Whether the sums alone rule a probe out.
 bool ruledOut(const Moments& all, std::int32_t n) { return certainlyNotUniform(all.m2(), n); }
@@ -62,39 +81,31 @@ float probeMean(const Moments& all, std::int32_t n, const PixelAt& pixel) {
     return sum / float(n);
 }
 
-/// Spreads of `lanes` probes of n pixels each; `load(i)` returns pixel i of
-/// every lane. Stops early once no lane can pass any more: a running total
-/// never decreases. Lanes given up on get an infinite spread.
-template <class Load>
-std::array<float, kLanes> exactSpreads(std::int32_t lanes, std::int32_t n, const std::array<float, kLanes>& mean,
-                                       const Load& load) {
-    const float count = float(n);
-    std::array<float, kLanes> total{};
-    for (std::int32_t i = 0; i < n;) {
-        const std::int32_t stop = std::min(n, i + 256);
-        for (; i < stop; ++i) {
-            const std::array<std::uint8_t, kLanes> v = load(i);
-            // The same steps as addSquare, lane by lane.
+/// Row probes as lanes: pixel i of each of kLanes rows side by side, gathered a
+/// square of kLanes × kLanes pixels at a time so every row is read in runs.
+class RowLanes {
+public:
+    RowLanes(const std::array<const std::uint8_t*, kLanes>& probe, std::int32_t n) : probe_(probe), n_(n) {}
+
+    const std::uint8_t* operator()(std::int32_t i) {
+        const std::int32_t k = i % kLanes;
+        if (k == 0) {
+            const std::int32_t m = std::min(kLanes, n_ - i);
             for (std::size_t j = 0; j < std::size_t(kLanes); ++j) {
-                const float d = mean[j] - float(v[j]);
-                total[j] = float(double(total[j]) + double(d) * double(d));
+                const std::uint8_t* p = probe_[j] + i;
+                for (std::int32_t t = 0; t < m; ++t) {
+                    square_[std::size_t(t)][j] = p[t];
+                }
             }
         }
-        bool open = false;
-        for (std::int32_t j = 0; j < lanes; ++j) {
-            open = open || isUniformSpread(total[std::size_t(j)] / count);
-        }
-        if (!open) {
-            total.fill(std::numeric_limits<float>::infinity());
-            break;
-        }
+        return square_[std::size_t(k)].data();
     }
-    std::array<float, kLanes> spread{};
-    for (std::size_t j = 0; j < std::size_t(kLanes); ++j) {
-        spread[j] = total[j] / count;
-    }
-    return spread;
-}
+
+private:
+    const std::array<const std::uint8_t*, kLanes>& probe_;
+    std::int32_t n_;
+    std::array<std::array<std::uint8_t, kLanes>, kLanes> square_{};
+};
 
 /// Ranges of a probe in the order it is read: outward from the position nearest
 /// the anchor, alternately towards the high and the low end, in growing bands,
@@ -186,13 +197,7 @@ public:
             for (std::int32_t j = 0; j < kLanes; ++j) {
                 probe[std::size_t(j)] = img_.rows[waiting[std::size_t(j < lanes ? j : 0)]] + lo;
             }
-            const auto spread = exactSpreads(lanes, n, mean, [&probe](std::int32_t i) {
-                std::array<std::uint8_t, kLanes> v;
-                for (std::size_t j = 0; j < std::size_t(kLanes); ++j) {
-                    v[j] = probe[j][i];
-                }
-                return v;
-            });
+            const auto spread = exactSpreads<kLanes>((1u << lanes) - 1u, n, mean, RowLanes(probe, n));
             for (std::int32_t j = 0; j < lanes; ++j) {
                 if (isUniformSpread(spread[std::size_t(j)])) {
                     return waiting[std::size_t(j)];
@@ -265,10 +270,10 @@ private:
     std::optional<std::int32_t> columnBlock(std::int32_t first, std::int32_t count, std::int32_t step,
                                             std::int32_t lo, std::int32_t hi, float& spread) const {
         const std::uint8_t* anchors = img_.rows[y_] + first;
-        std::uint32_t alive = 0;
+        std::uint64_t alive = 0;
         for (std::int32_t j = 0; j < count; ++j) {
             if (anchors[j] != background_) {
-                alive |= 1u << j;
+                alive |= std::uint64_t(1) << j;
             }
         }
         if (alive == 0) {
@@ -284,6 +289,9 @@ private:
             std::array<std::uint32_t, kColumnBlock> s1{};
             std::array<std::uint32_t, kColumnBlock> s2{};   // at most 256 × 255² per band
             for (std::int32_t r = bottom; r <= top; ++r) {
+                if (r + kPrefetchRows <= top) {
+                    prefetchBlock(img_.rows[r + kPrefetchRows] + first);
+                }
                 const std::uint8_t* p = img_.rows[r] + first;
                 if (count == kColumnBlock) {
                     for (std::int32_t j = 0; j < kColumnBlock; ++j) {
@@ -306,65 +314,89 @@ private:
                 m.sum += s1[std::size_t(j)];
                 m.sumSquares += s2[std::size_t(j)];
                 if ((alive >> j & 1u) && ruledOut(m, n)) {
-                    alive &= ~(1u << j);
+                    alive &= ~(std::uint64_t(1) << j);
                 }
             }
         }
-        // The survivors, in walk order, a lane each, a row of pixels at a time.
-        std::array<std::int32_t, kLanes> column{};
-        std::array<float, kLanes> mean{};
-        std::int32_t lanes = 0;
-        const auto decideWaiting = [&]() -> std::optional<std::int32_t> {
-            for (std::int32_t l = lanes; l < kLanes; ++l) {
-                column[std::size_t(l)] = column[0];
-            }
-            const std::uint8_t* const* rows = img_.rows.get() + lo;
-            const auto s = exactSpreads(lanes, n, mean, [rows, &column](std::int32_t k) {
-                const std::uint8_t* p = rows[k];
-                std::array<std::uint8_t, kLanes> v;
-                for (std::size_t l = 0; l < std::size_t(kLanes); ++l) {
-                    v[l] = p[column[l]];
-                }
-                return v;
-            });
-            for (std::int32_t l = 0; l < lanes; ++l) {
-                if (isUniformSpread(s[std::size_t(l)])) {
-                    spread = s[std::size_t(l)];
-                    return column[std::size_t(l)];
-                }
-            }
-            lanes = 0;
-            return std::nullopt;
-        };
-        for (std::int32_t i = 0; i < count; ++i) {
+        // The survivors in walk order: a column of one level passes as it
+        // stands; those before the first such need the rounding-exact spread.
+        std::uint64_t wanted = 0;
+        std::optional<std::int32_t> level;
+        for (std::int32_t i = 0; i < count && !level; ++i) {
             const std::int32_t j = step > 0 ? i : count - 1 - i;
-            if (!(alive >> j & 1u)) {
-                continue;
-            }
-            const std::int32_t c = first + j;
-            if (constant(read[std::size_t(j)])) {
-                // A line of one level: only columns already waiting can come first.
-                if (lanes > 0) {
-                    if (const auto line = decideWaiting()) {
-                        return line;
-                    }
-                }
-                spread = 0.0f;
-                return c;
-            }
-            column[std::size_t(lanes)] = c;
-            mean[std::size_t(lanes++)] =
-                probeMean(read[std::size_t(j)], n, [this, lo, c](std::int32_t k) { return img_.rows[lo + k][c]; });
-            if (lanes == kLanes) {
-                if (const auto line = decideWaiting()) {
-                    return line;
+            if (alive >> j & 1u) {
+                if (constant(read[std::size_t(j)])) {
+                    level = j;
+                } else {
+                    wanted |= std::uint64_t(1) << j;
                 }
             }
         }
-        if (lanes > 0) {
-            return decideWaiting();
+        if (wanted != 0) {
+            const auto exact = blockSpreads(first, count, wanted, read, lo, n);
+            for (std::int32_t i = 0; i < count; ++i) {
+                const std::int32_t j = step > 0 ? i : count - 1 - i;
+                if ((wanted >> j & 1u) && isUniformSpread(exact[std::size_t(j)])) {
+                    spread = exact[std::size_t(j)];
+                    return first + j;
+                }
+            }
+        }
+        if (level) {
+            spread = 0.0f;
+            return first + *level;
         }
         return std::nullopt;
+    }
+
+    /// Exact spreads of the `wanted` columns among first … first + count - 1,
+    /// over rows lo … lo + n - 1; lane j is column first + j. A lone run of
+    /// kLanes columns is worked out by itself, otherwise the whole block at once,
+    /// a row of it at a time.
+    std::array<float, kColumnBlock> blockSpreads(std::int32_t first, std::int32_t count, std::uint64_t wanted,
+                                                 const std::array<Moments, kColumnBlock>& read, std::int32_t lo,
+                                                 std::int32_t n) const {
+        std::array<float, kColumnBlock> mean{};
+        for (std::int32_t j = 0; j < count; ++j) {
+            if (wanted >> j & 1u) {
+                const std::int32_t c = first + j;
+                mean[std::size_t(j)] =
+                    probeMean(read[std::size_t(j)], n, [this, lo, c](std::int32_t k) { return img_.rows[lo + k][c]; });
+            }
+        }
+        std::array<float, kColumnBlock> spread{};
+        const std::int32_t run = std::countr_zero(wanted) / kLanes * kLanes;
+        if (run == (63 - std::countl_zero(wanted)) / kLanes * kLanes) {
+            std::array<float, kLanes> runMean{};
+            std::copy_n(mean.begin() + run, kLanes, runMean.begin());
+            const auto s = columnSpreads<kLanes>(first + run, count - run, wanted >> run, runMean, lo, n);
+            std::copy(s.begin(), s.end(), spread.begin() + run);
+            return spread;
+        }
+        return columnSpreads<kColumnBlock>(first, count, wanted, mean, lo, n);
+    }
+
+    /// Exact spreads of the L columns from c0 (of which `width` lie in the
+    /// picture) over rows lo … lo + n - 1.
+    template <std::size_t L>
+    std::array<float, L> columnSpreads(std::int32_t c0, std::int32_t width, std::uint64_t wanted,
+                                       const std::array<float, L>& mean, std::int32_t lo, std::int32_t n) const {
+        const std::uint8_t* const* rows = img_.rows.get() + lo;
+        if (c0 + std::int32_t(L) <= img_.width) {
+            return exactSpreads<L>(wanted, n, mean, [rows, c0, n](std::int32_t k) {
+                if (k + kPrefetchRows < n) {
+                    prefetchBlock(rows[k + kPrefetchRows] + c0);
+                }
+                return rows[k] + c0;
+            });
+        }
+        // At the picture's right edge the run is copied, so nothing past a row is read.
+        const std::int32_t inside = std::min(std::int32_t(L), width);
+        std::array<std::uint8_t, L> part{};
+        return exactSpreads<L>(wanted, n, mean, [rows, c0, inside, &part](std::int32_t k) {
+            std::copy_n(rows[k] + c0, inside, part.begin());
+            return part.data();
+        });
     }
 
     const Image& img_;
