@@ -10,6 +10,7 @@
 #include "platform/wayland/WaylandInputService.h"
 #include "platform/wayland/WaylandWindowFactory.h"
 #include "platform/wayland/WaylandWindowList.h"
+#include "platform/wayland/capture/WaylandWindowCapture.h"
 #include "platform/wayland/sway/SwayWindowServer.h"
 #include "platform/x11/accessibility/AtspiAccessibility.h"
 #include "platform/linux/prefs/PlistBundle.h"
@@ -30,11 +31,21 @@ public:
     bool isTrusted() const override { return true; }
 };
 
-/// No capture yet: pattern mode finds no pattern and clears the whole window.
+/// Without screen copies pattern mode finds no pattern and clears the whole window.
 class NoCapture final : public WindowCapture {
 public:
     std::optional<CapturedWindow> captureGray(std::uint32_t) override { return std::nullopt; }
 };
+
+std::unique_ptr<WindowCapture> windowCapture(WaylandConnection& connection, MaskRoster& masks,
+                                             const WindowServer& windows) {
+    if (auto capture = WaylandWindowCapture::create(connection, masks, windows)) {
+        return capture;
+    }
+    connection.log().write("Wayland: this compositor copies no screen contents (no wlr-screencopy): pattern mode "
+                           "clears the whole window here");
+    return std::make_unique<NoCapture>();
+}
 
 /// sway's window list when its IPC answers; nothing otherwise.
 std::unique_ptr<SwayWindowServer> swayWindows(LogSink& log) {
@@ -84,7 +95,7 @@ WaylandDesktop::WaylandDesktop(std::unique_ptr<x11::StderrLog> log, std::unique_
           *connection_, masks_, [displays = displays_.get()] { return displays->mainScreenHeight(); },
           sway_.get())),
       accessibility_(std::make_unique<x11::AtspiAccessibility>(nullptr, *log_)),
-      capture_(std::make_unique<NoCapture>()) {}
+      capture_(windowCapture(*connection_, masks_, *windowServer_)) {}
 
 WaylandDesktop::~WaylandDesktop() = default;
 

@@ -7,7 +7,9 @@ clicks on the veil go through while click-out is off; with click-out on, a
 click in the hole reaches the window below and a click on the veil closes the
 overlay and reaches nobody; window mode clears the window under the pointer;
 a key bound in sway to the remote control starts selection mode; an output
-added while a hole is up rebuilds the masks, and the next overlay veils it.
+added while a hole is up rebuilds the masks, and the next overlay veils it;
+pattern mode clears exactly the panel under the pointer, read from the
+window's pixels without the veil, also when a selection's edge crossed it.
 Exits 77 (skipped) when sway cannot start."""
 import os
 import subprocess
@@ -150,6 +152,29 @@ def main():
         action("windowMode")
         expect("HEADLESS-1", [(700, 150, WINDOW, "window in the hole"), (699, 150, dimmed(GRAY), "left of it"),
                               (1000, 150, dimmed(GRAY), "right of it")], "window mode")
+        # Pattern mode over two outlined panels (the fixture's, at 20 + 220 i, 50
+        # to 219 + 220 i, 299): a selection's edge cuts the first panel first, and
+        # its hole must not be read as a border there.
+        panels = d.spawn([programs["dimwell_wayland_toplevel"], "dimwell.panels", "480", "320", "panels"],
+                         stdout=subprocess.PIPE)
+        Lines(panels).next(STEP)
+        d.swaymsg("[app_id=dimwell.panels] move position 760 380")
+        action("selectMode")
+        do("move 600 400", "press", "move 740 480", "move 880 560", "release")
+        page, inside = (236,) * 3, (255,) * 3
+
+        def panel(i):
+            x0, y0, x1, y1 = 780 + 220 * i, 430, 979 + 220 * i, 679
+            return [(x0 + 1, y0 + 1, inside, "inside top-left"), (x1 - 1, y0 + 1, inside, "inside top-right"),
+                    (x0 + 1, y1 - 1, inside, "inside bottom-left"), (x1 - 1, y1 - 1, inside, "inside bottom-right"),
+                    (x0 - 5, 555, dimmed(page), "page beside"),
+                    (1100 - 220 * i, 555, dimmed(inside), "the other panel")]
+        for i, aim in enumerate([(830, 500), (1120, 620)]):   # the first inside the selection's hole
+            do(f"move {aim[0]} {aim[1]}")
+            action("patternMode")
+            expect("HEADLESS-1", panel(i), f"pattern mode over panel {i + 1}")
+        do("move 800 200")
+        action("windowMode")
         # An output plugged in while the hole is up rebuilds the masks (hidden); the
         # next overlay veils the new output too.
         added = d.create_output(position=(d.layout_size()[0], 0))
