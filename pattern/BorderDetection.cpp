@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 #include <optional>
 
 namespace dimwell {
@@ -58,7 +59,10 @@ constexpr std::uint64_t kExactFloatSums = std::uint64_t(1) << 24;
 /// chain of dependent float additions, and running several at once lets them
 /// overlap instead of waiting on each other.
 constexpr std::int32_t kLanes = 16;
-using Lanes = std::array<float, kLanes>;
+
+/// Full row probes waiting for the exact test together: enough that the rounds
+/// of gathering their pixels and the chains of additions overlap well.
+constexpr std::int32_t kRowLanes = 64;
 
 /// Whether the sums alone rule a probe out.
 bool ruledOut(const Moments& all, std::int32_t n) { return certainlyNotUniform(all.m2(), n); }
@@ -81,20 +85,57 @@ float probeMean(const Moments& all, std::int32_t n, const PixelAt& pixel) {
     return sum / float(n);
 }
 
-/// Row probes as lanes: pixel i of each of kLanes rows side by side, gathered a
-/// square of kLanes × kLanes pixels at a time so every row is read in runs.
+/// An 8 × 8 square of bytes, word j holding byte k at bits 8k, turned so that
+/// word k holds byte j of every word: three rounds of swapping quarters, then
+/// eighths, then single bytes.
+inline void transposeBytes(std::array<std::uint64_t, 8>& w) {
+    for (std::size_t j = 0; j < 4; ++j) {
+        const std::uint64_t t = ((w[j] >> 32) ^ w[j + 4]) & 0x00000000ffffffffu;
+        w[j] ^= t << 32;
+        w[j + 4] ^= t;
+    }
+    for (std::size_t j : {0u, 1u, 4u, 5u}) {
+        const std::uint64_t t = ((w[j] >> 16) ^ w[j + 2]) & 0x0000ffff0000ffffu;
+        w[j] ^= t << 16;
+        w[j + 2] ^= t;
+    }
+    for (std::size_t j : {0u, 2u, 4u, 6u}) {
+        const std::uint64_t t = ((w[j] >> 8) ^ w[j + 1]) & 0x00ff00ff00ff00ffu;
+        w[j] ^= t << 8;
+        w[j + 1] ^= t;
+    }
+}
+
+/// Row probes as lanes: pixel i of each of kRowLanes rows side by side, gathered
+/// eight pixels of every row at a time, so each row is read a word at a time.
 class RowLanes {
 public:
-    RowLanes(const std::array<const std::uint8_t*, kLanes>& probe, std::int32_t n) : probe_(probe), n_(n) {}
+    RowLanes(const std::array<const std::uint8_t*, kRowLanes>& probe, std::int32_t n) : probe_(probe), n_(n) {}
 
     const std::uint8_t* operator()(std::int32_t i) {
-        const std::int32_t k = i % kLanes;
+        const std::int32_t k = i % kSteps;
         if (k == 0) {
-            const std::int32_t m = std::min(kLanes, n_ - i);
-            for (std::size_t j = 0; j < std::size_t(kLanes); ++j) {
-                const std::uint8_t* p = probe_[j] + i;
-                for (std::int32_t t = 0; t < m; ++t) {
-                    square_[std::size_t(t)][j] = p[t];
+            const std::size_t m = std::size_t(std::min(kSteps, n_ - i));
+            for (std::size_t g = 0; g < std::size_t(kRowLanes); g += 8) {
+                std::array<std::uint64_t, 8> w{};
+                for (std::size_t j = 0; j < 8; ++j) {
+                    if (m == 8) {
+                        std::memcpy(&w[j], probe_[g + j] + i, 8);
+                    } else {
+                        std::memcpy(&w[j], probe_[g + j] + i, m);   // nothing past the probe's end
+                    }
+                }
+                if constexpr (std::endian::native == std::endian::little) {
+                    transposeBytes(w);
+                    for (std::size_t t = 0; t < std::size_t(kSteps); ++t) {
+                        std::memcpy(square_[t].data() + g, &w[t], 8);
+                    }
+                } else {
+                    for (std::size_t j = 0; j < 8; ++j) {
+                        for (std::size_t t = 0; t < std::size_t(kSteps); ++t) {
+                            square_[t][g + j] = probe_[g + j][std::size_t(i) + t];
+                        }
+                    }
                 }
             }
         }
@@ -102,9 +143,10 @@ public:
     }
 
 private:
-    const std::array<const std::uint8_t*, kLanes>& probe_;
+    static constexpr std::int32_t kSteps = 8;
+    const std::array<const std::uint8_t*, kRowLanes>& probe_;
     std::int32_t n_;
-    std::array<std::array<std::uint8_t, kLanes>, kLanes> square_{};
+    std::array<std::array<std::uint8_t, kRowLanes>, kSteps> square_{};
 };
 
 /// Ranges of a probe in the order it is read: outward from the position nearest
@@ -189,15 +231,16 @@ public:
         }
         const std::int32_t n = hi - lo + 1;
         // Rows the sums could not rule out wait here, in walk order, for the exact test.
-        std::array<std::int32_t, kLanes> waiting{};
-        std::array<float, kLanes> mean{};
+        std::array<std::int32_t, kRowLanes> waiting{};
+        std::array<float, kRowLanes> mean{};
         std::int32_t lanes = 0;
         const auto decideWaiting = [&]() -> std::optional<std::int32_t> {
-            std::array<const std::uint8_t*, kLanes> probe{};
-            for (std::int32_t j = 0; j < kLanes; ++j) {
+            std::array<const std::uint8_t*, kRowLanes> probe{};
+            for (std::int32_t j = 0; j < kRowLanes; ++j) {
                 probe[std::size_t(j)] = img_.rows[waiting[std::size_t(j < lanes ? j : 0)]] + lo;
             }
-            const auto spread = exactSpreads<kLanes>((1u << lanes) - 1u, n, mean, RowLanes(probe, n));
+            const std::uint64_t wanted = lanes == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << lanes) - 1u;
+            const auto spread = exactSpreads<kRowLanes>(wanted, n, mean, RowLanes(probe, n));
             for (std::int32_t j = 0; j < lanes; ++j) {
                 if (isUniformSpread(spread[std::size_t(j)])) {
                     return waiting[std::size_t(j)];
@@ -227,7 +270,7 @@ public:
             const std::uint8_t* probe = row + lo;
             mean[std::size_t(lanes)] = probeMean(*sums, n, [probe](std::int32_t i) { return probe[i]; });
             waiting[std::size_t(lanes++)] = r;
-            if (lanes == kLanes) {
+            if (lanes == kRowLanes) {
                 if (const auto line = decideWaiting()) {
                     return line;
                 }

@@ -92,11 +92,11 @@ std::array<float, L> exactSpreads(std::uint64_t wanted, std::int32_t n, const st
                     total[j] += step;
                 }
             }
-            bool redo = false;
+            std::uint32_t redo = 0;
             for (std::size_t j = 0; j < L; ++j) {
-                redo = redo | (total[j] >= limit[j]) | (offGrid[j] >= half[j]);
+                redo |= std::uint32_t(total[j] >= limit[j]) | std::uint32_t(offGrid[j] >= half[j]);
             }
-            if (redo) {
+            if (redo != 0) {
                 for (std::size_t j = 0; j < L; ++j) {
                     if (total[j] < limit[j] && offGrid[j] < half[j]) {
                         continue;
