@@ -172,8 +172,8 @@ TEST_F(MaskWindowTest, MovingTheHoleRepaintsOnlyThePixelsThatChange) {
     pumpFor(200);
 
     painter->view.setMyRect({100, 100, 200, 150});
-    painter->areas.clear();
     window->display();
+    painter->areas.clear();
     painter->view.setMyRect({140, 120, 200, 150});
     window->display();
     ASSERT_FALSE(painter->areas.empty());
