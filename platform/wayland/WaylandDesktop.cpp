@@ -61,6 +61,13 @@ std::unique_ptr<SwayWindowServer> swayWindows(LogSink& log) {
     return nullptr;
 }
 
+/// AT-SPI, with the compositor's windows to place what toolkits report relative to them.
+std::unique_ptr<AccessibilityApi> accessibility(LogSink& log, const WindowServer& windows) {
+    auto atspi = std::make_unique<x11::AtspiAccessibility>(nullptr, log);
+    atspi->setWindowRectangles(&windows);
+    return atspi;
+}
+
 } // namespace
 
 std::unique_ptr<WaylandDesktop> WaylandDesktop::create() {
@@ -94,7 +101,7 @@ WaylandDesktop::WaylandDesktop(std::unique_ptr<x11::StderrLog> log, std::unique_
       input_(std::make_unique<WaylandInputService>(
           *connection_, masks_, [displays = displays_.get()] { return displays->mainScreenHeight(); },
           sway_.get())),
-      accessibility_(std::make_unique<x11::AtspiAccessibility>(nullptr, *log_)),
+      accessibility_(accessibility(*log_, *windowServer_)),
       capture_(windowCapture(*connection_, masks_, *windowServer_)) {}
 
 WaylandDesktop::~WaylandDesktop() = default;

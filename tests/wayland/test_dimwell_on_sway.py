@@ -9,7 +9,9 @@ overlay and reaches nobody; window mode clears the window under the pointer;
 a key bound in sway to the remote control starts selection mode; an output
 added while a hole is up rebuilds the masks, and the next overlay veils it;
 pattern mode clears exactly the panel under the pointer, read from the
-window's pixels without the veil, also when a selection's edge crossed it.
+window's pixels without the veil, also when a selection's edge crossed it;
+view mode over a Qt window, whose accessible extents count from its own
+corner on Wayland, clears the view under the pointer.
 Exits 77 (skipped) when sway cannot start."""
 import os
 import subprocess
@@ -32,6 +34,7 @@ DRAG_FROM, DRAG_TO = (300, 200), (1500, 500)   # ends on HEADLESS-2 (1024x768 at
 # The drag, clamped to the output it started on; the press's own row stays veiled.
 HOLE = (300, 201, 980, 299)
 STEP = 10.0
+ATSPI_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 
 
 def dimmed(rgb):
@@ -52,6 +55,9 @@ def main():
                                  "dimwell_wayland_toplevel")}
         bus = d.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE)
         bus_env = {"DBUS_SESSION_BUS_ADDRESS": Lines(bus).next(STEP), "DIMWELL_LOG_STDERR": "1"}
+        # The accessibility bus, up before Dimwell asks for it.
+        d.spawn([ATSPI_LAUNCHER, "--launch-immediately"], name="at-spi", extra_env=bus_env)
+        views = d.install(os.path.join(BIN, "..", "tests", "x11", "dimwell_atspi_fixture"))
         # The compositor's shortcut, as users bind it: sway runs it on its own session
         # bus, so a script names Dimwell's (the address holds commas, which sway splits on).
         select_key = os.path.join(d.dir, "bin", "select-mode")
@@ -148,6 +154,28 @@ def main():
                          stdout=subprocess.PIPE)
         Lines(window).next(STEP)
         d.swaymsg("[app_id=dimwell.window] move position 700 100")
+
+        # View mode over a Qt window (two views side by side), placed away from the
+        # layout's corner: the hole is the list under the pointer, not the window.
+        qt = d.spawn([views, "--geometry", "600x400+0+0"], stdout=subprocess.PIPE,
+                     extra_env={**bus_env, "QT_QPA_PLATFORM": "wayland", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"})
+        said = Lines(qt)
+        said.next(STEP)   # its window id
+        text, listing = ([int(v) for v in said.next(STEP).split()[2:]] for _ in range(2))
+        said.expect("ready")
+        d.swaymsg("[app_id=dimwell_atspi_fixture] move position 50 300")
+        action("closeOverlay")
+        time.sleep(1.0)   # past the grace period a newly met application gets
+        reference = d.screenshot(output="HEADLESS-1")
+
+        def at(view, what, clear):
+            x, y = 50 + view[0] + view[2] // 2, 300 + view[1] + view[3] // 2
+            rgb = reference.pixel(x, y)
+            return (x, y, rgb if clear else dimmed(rgb), what)
+        do(f"move {50 + listing[0] + listing[2] // 2} {300 + listing[1] + listing[3] * 3 // 4}")
+        action("viewMode")
+        expect("HEADLESS-1", [at(listing, "the list", True), at(text, "the text beside it", False),
+                              at((0, 0, 8, 400), "the window's margin", False)], "view mode")
         do("move 800 200")
         action("windowMode")
         expect("HEADLESS-1", [(700, 150, WINDOW, "window in the hole"), (699, 150, dimmed(GRAY), "left of it"),

@@ -35,12 +35,16 @@ public:
 
 class UiElement final : public AXElement {
 public:
-    UiElement(std::shared_ptr<ApplicationState> app, xcb_window_t clientWindow, AccessibleRef object)
-        : application(std::move(app)), client(clientWindow), accessible(std::move(object)) {}
+    UiElement(std::shared_ptr<ApplicationState> app, xcb_window_t clientWindow, AccessibleRef object,
+              QPoint extentsOffset = {})
+        : application(std::move(app)), client(clientWindow), accessible(std::move(object)), offset(extentsOffset) {}
 
     std::shared_ptr<ApplicationState> application;
     xcb_window_t client = 0;     ///< the X client window, 0 for views
     AccessibleRef accessible;    ///< null for windows without AT-SPI presence
+    /// Added to the AT-SPI extents: the window's origin where the toolkit reports
+    /// them relative to the window (Wayland); zero otherwise.
+    QPoint offset;
 
     // The core reads position and size back to back; one AT-SPI read serves both.
     mutable bool extentsRead = false;

@@ -1,6 +1,7 @@
 #include "platform/x11/accessibility/AtspiAccessibility.h"
 
 #include "platform/x11/accessibility/AccessibleElements.h"
+#include "platform/linux/accessibility/WindowRelativeExtents.h"
 #include "platform/x11/ScreenSpace.h"
 #include "platform/x11/windows/WindowMoveObserver.h"
 #include "platform/x11/windows/WindowStack.h"
@@ -111,6 +112,7 @@ struct AtspiAccessibility::WindowCandidate {
     xcb_window_t client = 0;
     AccessibleRef accessible;
     bool active = false;
+    QPoint offset;
 };
 
 AtspiAccessibility::AtspiAccessibility(std::shared_ptr<const WindowStack> stack, LogSink& log, Timeouts timeouts)
@@ -261,7 +263,7 @@ AtspiAccessibility::windowCandidates(const std::shared_ptr<ApplicationState>& ap
 
     std::vector<WindowCandidate> result;
     for (std::size_t c = 0; c < clients.size(); ++c) {
-        WindowCandidate candidate{clients[c], nullptr, false};
+        WindowCandidate candidate{clients[c], nullptr, false, {}};
         if (frameOfClient[c] >= 0) {
             const Frame& f = frames[static_cast<std::size_t>(frameOfClient[c])];
             candidate.accessible = f.object;
@@ -269,13 +271,29 @@ AtspiAccessibility::windowCandidates(const std::shared_ptr<ApplicationState>& ap
         }
         result.push_back(std::move(candidate));
     }
-    // Frames without an X window (another screen, an embedded toplevel) still count.
+    // Frames without an X window (another screen, an embedded toplevel, any
+    // window on Wayland) still count.
     for (std::size_t f = 0; f < frames.size(); ++f) {
         if (!frameTaken[f] && frames[f].extents) {
-            result.push_back({0, frames[f].object, frames[f].active});
+            result.push_back({0, frames[f].object, frames[f].active, frameOffset(app->pid, frames[f].extents)});
         }
     }
     return result;
+}
+
+QPoint AtspiAccessibility::frameOffset(std::int32_t pid, const std::optional<QRect>& extents) const {
+    if (!windowRects_ || !extents) {
+        return {};
+    }
+    const ScreenSpace space = ScreenSpace::current();
+    std::vector<QRect> windows;
+    for (const WindowInfo& w : windowRects_->onScreenWindows()) {
+        if (w.ownerPid == pid) {
+            const Point origin = space.topLeftToRoot({w.bounds.x, w.bounds.y});
+            windows.emplace_back(qRound(origin.x), qRound(origin.y), qRound(w.bounds.width), qRound(w.bounds.height));
+        }
+    }
+    return linuxdesktop::windowRelativeOffset(*extents, windows);
 }
 
 std::optional<std::vector<AXElementRef>> AtspiAccessibility::windows(const AXElementRef& application) {
@@ -285,7 +303,7 @@ std::optional<std::vector<AXElementRef>> AtspiAccessibility::windows(const AXEle
     }
     std::vector<AXElementRef> list;
     for (WindowCandidate& c : windowCandidates(app->state)) {
-        list.push_back(std::make_shared<UiElement>(app->state, c.client, std::move(c.accessible)));
+        list.push_back(std::make_shared<UiElement>(app->state, c.client, std::move(c.accessible), c.offset));
     }
     return list;
 }
@@ -307,7 +325,7 @@ AXElementRef AtspiAccessibility::mainWindow(const AXElementRef& application) {
     if (main == candidates.end()) {
         return nullptr;
     }
-    return std::make_shared<UiElement>(app->state, main->client, std::move(main->accessible));
+    return std::make_shared<UiElement>(app->state, main->client, std::move(main->accessible), main->offset);
 }
 
 std::optional<QRect> AtspiAccessibility::extentsOf(const UiElement& element) {
@@ -325,6 +343,9 @@ std::optional<QRect> AtspiAccessibility::extentsOf(const UiElement& element) {
         // A view that is not on screen (a hidden page, a collapsed panel) contains no point.
         if (!states || atspi_state_set_contains(states.get(), ATSPI_STATE_SHOWING)) {
             extents = screenExtents(element.accessible.get(), app, timeouts_.normalMs);
+            if (extents) {
+                extents->translate(element.offset);
+            }
         }
     }
     element.extentsRead = true;
@@ -378,7 +399,7 @@ std::optional<std::vector<AXElementRef>> AtspiAccessibility::children(const AXEl
     for (gint i = 0; i < count && !app.unresponsive; ++i) {
         CallWatch watch(app, timeouts_.normalMs);
         if (AccessibleRef child = adoptAccessible(atspi_accessible_get_child_at_index(e->accessible.get(), i, error.out()))) {
-            list.push_back(std::make_shared<UiElement>(e->application, 0, std::move(child)));
+            list.push_back(std::make_shared<UiElement>(e->application, 0, std::move(child), e->offset));
         }
     }
     if (app.unresponsive) {

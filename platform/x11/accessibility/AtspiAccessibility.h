@@ -7,6 +7,7 @@
 
 #include "common/Log.h"
 #include "platform/ports/Accessibility.h"
+#include "platform/ports/WindowList.h"
 
 #include <xcb/xcb.h>
 
@@ -33,6 +34,10 @@ public:
     AtspiAccessibility(std::shared_ptr<const WindowStack> stack, LogSink& log)
         : AtspiAccessibility(std::move(stack), log, Timeouts{}) {}
 
+    /// The compositor's window list, where a toolkit may report extents relative
+    /// to its window (Wayland): frames are placed on their windows. Null: none.
+    void setWindowRectangles(const WindowServer* windows) { windowRects_ = windows; }
+
     /// Whether the accessibility bus could be reached when this process first tried.
     bool busAvailable() const { return busAvailable_; }
 
@@ -57,7 +62,10 @@ private:
     std::optional<QRect> extentsOf(const UiElement& element);
     std::optional<QRect> boundsOf(const UiElement& element);
 
+    QPoint frameOffset(std::int32_t pid, const std::optional<QRect>& extents) const;
+
     std::shared_ptr<const WindowStack> stack_;
+    const WindowServer* windowRects_ = nullptr;
     Logger log_;
     Timeouts timeouts_;
     bool busAvailable_ = false;
