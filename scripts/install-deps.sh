@@ -14,9 +14,10 @@ build=(cmake g++ make pkg-config
 desktop=(python3 xserver-xorg-core xserver-xorg-video-dummy xvfb x11-xserver-utils x11-utils
   openbox fluxbox i3-wm picom xdotool imagemagick x11-apps xterm tint2
   at-spi2-core dbus dbus-x11 libglib2.0-bin x11-xkb-utils fonts-dejavu-core
-  sway swaybg grim wtype python3-pil python3-xlib qt6-wayland)
+  sway swaybg grim wtype python3-pil python3-xlib qt6-wayland
+  kwin-wayland libkf5service-bin)
 tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  dpkg-dev fakeroot lintian desktop-file-utils appstream)
+  dpkg-dev fakeroot lintian desktop-file-utils appstream plasma-wayland-protocols)
 
 want=("${build[@]}")
 case "${1:-all}" in
