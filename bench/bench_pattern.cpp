@@ -11,6 +11,8 @@
 #include "pattern/Luminance.h"
 #include "pattern/PlainRegion.h"
 #include "pattern/ProbeSpread.h"
+#include "tests/fuzz/FuzzPicture.h"
+#include "tests/fuzz/SlowestPicture.h"
 
 #include <benchmark/benchmark.h>
 
@@ -397,13 +399,12 @@ constexpr double kFrameMs = 1000.0 / 60.0;
 
 /// The fastest of several detections in processor time: the one least disturbed
 /// by whatever else the machine runs.
-double bestMs(const Scene& s) {
-    const auto wrapper = wrappedImageViewOfBitmap(s.picture);
+double bestMs(const Image& image, std::int32_t x, std::int32_t y) {
     double best = 1e300;
     const std::clock_t until = std::clock() + CLOCKS_PER_SEC / 2;
     for (int reps = 0; reps < 5 || (reps < 200 && std::clock() < until); ++reps) {
         const std::clock_t start = std::clock();
-        benchmark::DoNotOptimize(findRegion(*wrapper->image(), s.x, s.y, quiet));
+        benchmark::DoNotOptimize(findRegion(image, x, y, quiet));
         best = std::min(best, double(std::clock() - start) * 1000.0 / CLOCKS_PER_SEC);
     }
     return best;
@@ -414,16 +415,25 @@ void printFrameBudget() {
     std::printf("\nfindRegion, best processor time of several runs, against one 60 Hz frame (%.1f ms):\n", kFrameMs);
     std::string slowest;
     double slowestMs = 0.0;
-    for (const std::string& name : kScenes) {
-        const Scene& s = scene(name);
-        const double ms = bestMs(s);
-        std::printf("  %-16s %5dx%-5d %8.3f ms   floor %.1f ms  %s\n", name.c_str(), s.picture.pixelsWide,
-                    s.picture.pixelsHigh, ms, kFrameMs, ms < kFrameMs ? "within" : "OVER");
+    const auto report = [&](const std::string& name, const Image& image, std::int32_t x, std::int32_t y) {
+        const double ms = bestMs(image, x, y);
+        // The fast walk must find what the plain one does on the pictures built against it, too.
+        const bool same = findRegion(image, x, y, quiet) == findRegionPlain(image, x, y, quiet);
+        std::printf("  %-16s %5dx%-5d %8.3f ms   floor %.1f ms  %s%s\n", name.c_str(), image.width, image.height, ms,
+                    kFrameMs, ms < kFrameMs ? "within" : "OVER", same ? "" : "  DIFFERS FROM THE PLAIN WALK");
         if (ms > slowestMs) {
             slowestMs = ms;
             slowest = name;
         }
+    };
+    for (const std::string& name : kScenes) {
+        const Scene& s = scene(name);
+        const auto wrapper = wrappedImageViewOfBitmap(s.picture);
+        report(name, *wrapper->image(), s.x, s.y);
     }
+    // The slowest picture the fuzz target's hunt has found, decoded as it decodes its input.
+    const auto found = fuzz::decodePicture(fuzz::kSlowestPicture, sizeof fuzz::kSlowestPicture);
+    report("fuzz/slowest", found->image, found->x, found->y);
     std::printf("slowest known picture: %s, %.3f ms (floor %.1f ms)\n", slowest.c_str(), slowestMs, kFrameMs);
 }
 

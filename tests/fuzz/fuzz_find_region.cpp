@@ -1,16 +1,25 @@
 // findRegion over pictures of any size and content and points in and around
-// them: every row in an allocation of its own, so AddressSanitizer reports any
-// read outside the picture; the result must lie inside the picture and match
-// the plain probe-by-probe walk, log line included.
+// them (see FuzzPicture.h): every row in an allocation of its own, so
+// AddressSanitizer reports any read outside the picture; the result must lie
+// inside the picture and match the plain probe-by-probe walk, log line included.
+//
+// With DIMWELL_FUZZ_SLOWEST=FILE set it also hunts for slow pictures: each input
+// is timed, and the one whose detection takes longest is kept in FILE as a C++
+// header like SlowestPicture.h, the slowest found so far, which the benchmark
+// replays:
+//   DIMWELL_FUZZ_SLOWEST=SlowestPicture.h fuzz_find_region -max_total_time=600 CORPUS_DIR
+
+#include "FuzzPicture.h"
 
 #include "pattern/BorderDetection.h"
-#include "pattern/Image.h"
 #include "pattern/PlainRegion.h"
 
+#include <algorithm>
+#include <ctime>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,70 +32,57 @@ struct Lines final : LogSink {
     void write(std::string_view line) override { lines.emplace_back(line); }
 };
 
-class Input {
-public:
-    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    std::uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-    std::int32_t int16() { return std::int16_t(std::uint16_t(byte()) | std::uint16_t(byte()) << 8); }
-    bool empty() const { return pos_ >= size_; }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t pos_ = 0;
-};
-
 [[noreturn]] void fault(const char* what) {
     std::fprintf(stderr, "fuzz_find_region: %s\n", what);
     std::abort();
 }
 
+/// Keeps the input whose detection took longest: the least processor time of
+/// three runs, which other work on the machine does not inflate.
+void keepIfSlowest(const char* path, const fuzz::FuzzPicture& p, const std::uint8_t* data, std::size_t size) {
+    static double slowest = 0.0;
+    struct Silent final : LogSink {
+        void write(std::string_view) override {}
+    } silent;
+    const Logger quiet(silent);
+    double best = 1e300;
+    for (int i = 0; i < 3; ++i) {
+        const std::clock_t start = std::clock();
+        volatile double width = findRegion(p.image, p.x, p.y, quiet).width;   // volatile: the call stays
+        const std::clock_t stop = std::clock();
+        (void)width;
+        best = std::min(best, double(stop - start) * 1e9 / CLOCKS_PER_SEC);
+    }
+    if (best <= slowest) return;
+    slowest = best;
+    if (std::FILE* f = std::fopen(path, "w")) {
+        std::fprintf(f,
+                     "#pragma once\n"
+                     "// The slowest border-detection picture fuzz_find_region's hunt has found: %dx%d,\n"
+                     "// the point at %d,%d, %.0f µs under the fuzzer's instrumentation. Written by\n"
+                     "// DIMWELL_FUZZ_SLOWEST=FILE fuzz_find_region; decoded by decodePicture.\n\n"
+                     "#include <cstdint>\n\nnamespace dimwell::fuzz {\n\n"
+                     "inline constexpr std::uint8_t kSlowestPicture[] = {",
+                     p.image.width, p.image.height, p.x, p.y, best / 1000.0);
+        for (std::size_t i = 0; i < size; ++i) {
+            std::fprintf(f, "%s0x%02x", i == 0 ? "\n    " : i % 12 == 0 ? ",\n    " : ", ", data[i]);
+        }
+        std::fprintf(f, "};\n\n} // namespace dimwell::fuzz\n");
+        std::fclose(f);
+    }
+    std::fprintf(stderr, "fuzz_find_region: slowest so far %dx%d at %d,%d: %.0f ns\n", p.image.width,
+                 p.image.height, p.x, p.y, best);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Input in(data, size);
-    const std::int32_t W = 1 + (std::int32_t(in.byte()) | (std::int32_t(in.byte() & 1) << 8));
-    const std::int32_t H = 1 + (std::int32_t(in.byte()) | (std::int32_t(in.byte() & 1) << 8));
-    // Points mostly inside, sometimes just outside or far away.
-    const std::int32_t sx = in.int16();
-    const std::int32_t sy = in.int16();
-    const bool far = (sx & 0x4000) != 0;
-    const std::int32_t x = far ? sx : (sx % (W + 4) + W + 4) % (W + 4) - 2;
-    const std::int32_t y = far ? sy : (sy % (H + 4) + H + 4) % (H + 4) - 2;
-
-    // Rows apart from each other, exactly as wide as the picture.
-    std::vector<std::unique_ptr<std::uint8_t[]>> rows;
-    const std::uint8_t ground = in.byte();
-    for (std::int32_t r = 0; r < H; ++r) {
-        rows.push_back(std::make_unique<std::uint8_t[]>(std::size_t(W)));
-        std::fill_n(rows.back().get(), W, ground);
-    }
-    // Then drawing: lines across or down with a level and small deviations, and
-    // single pixels; whatever the bytes say.
-    while (!in.empty()) {
-        const std::uint8_t op = in.byte();
-        const std::int32_t at = in.int16() & 0x7fff;
-        const std::uint8_t level = in.byte();
-        const std::uint8_t spread = in.byte();
-        switch (op % 3) {
-        case 0:
-            for (std::int32_t c = 0; c < W; ++c) rows[std::size_t(at % H)][std::size_t(c)] = std::uint8_t(level + (c * 7 + spread) % (spread % 4 + 1) / 3);
-            break;
-        case 1:
-            for (std::int32_t r = 0; r < H; ++r) rows[std::size_t(r)][std::size_t(at % W)] = std::uint8_t(level + (r * 5 + spread) % (spread % 4 + 1) / 3);
-            break;
-        default:
-            rows[std::size_t(at % H)][std::size_t((at / H + spread) % W)] = level;
-            break;
-        }
-    }
-
-    Image image;
-    image.width = W;
-    image.height = H;
-    image.owns = false;
-    image.rows = std::make_unique<const std::uint8_t*[]>(std::size_t(H));
-    for (std::int32_t r = 0; r < H; ++r) image.rows[std::size_t(r)] = rows[std::size_t(r)].get();
+    const auto picture = fuzz::decodePicture(data, size);
+    const Image& image = picture->image;
+    const std::int32_t W = image.width;
+    const std::int32_t H = image.height;
+    const std::int32_t x = picture->x;
+    const std::int32_t y = picture->y;
 
     Lines fastLines, plainLines;
     const Rect fast = findRegion(image, x, y, Logger(fastLines));
@@ -96,5 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool inside = x >= 0 && y >= 0 && x < W && y < H;
     if (inside && (fast.x > x || fast.maxX() <= x || fast.y > y || fast.maxY() <= y)) fault("region misses the point");
     if (!inside && !(fast == Rect{0, 0, double(W), double(H)})) fault("a point outside gives the whole picture");
+
+    static const char* const slowestPath = std::getenv("DIMWELL_FUZZ_SLOWEST");
+    if (slowestPath != nullptr && *slowestPath != '\0') keepIfSlowest(slowestPath, *picture, data, size);
     return 0;
 }
