@@ -5,6 +5,7 @@
 #include "platform/linux/paint/QtCanvas.h"
 #include "platform/x11/ScreenSpace.h"
 #include "platform/x11/X11Displays.h"
+#include "platform/x11/XcbReply.h"
 #include "platform/x11/XcbUtil.h"
 
 #include <QGuiApplication>
@@ -15,7 +16,9 @@
 
 #include <xcb/shape.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <unistd.h>
 #include <vector>
 
@@ -46,10 +49,21 @@ private:
 
 namespace {
 
-void setProperty32(xcb_connection_t* c, xcb_window_t w, const char* name, xcb_atom_t type,
+void setProperty32(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type,
                    const std::vector<std::uint32_t>& values) {
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, internAtom(name), type, 32,
-                        static_cast<std::uint32_t>(values.size()), values.data());
+    if (property != XCB_ATOM_NONE) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, property, type, 32,
+                            static_cast<std::uint32_t>(values.size()), values.data());
+    }
+}
+
+/// The pixel of `color` in a window of `depth`: premultiplied alpha on 32 bits.
+std::uint32_t pixelOf(const Color& color, std::uint8_t depth) {
+    const auto channel = [](double v) { return static_cast<std::uint32_t>(std::clamp(v, 0.0, 1.0) * 255.0 + 0.5); };
+    const double alpha = depth == 32 ? std::clamp(color.alpha, 0.0, 1.0) : 1.0;
+    const std::uint32_t rgb =
+        channel(color.red * alpha) << 16 | channel(color.green * alpha) << 8 | channel(color.blue * alpha);
+    return depth == 32 ? channel(alpha) << 24 | rgb : rgb;
 }
 
 /// The screen showing most of `rootRect`; its pixel ratio scales the window.
@@ -75,6 +89,18 @@ MaskContext::MaskContext(LogSink& log) : log_(log), stacking_(std::make_unique<M
     if (xcb_connection_t* c = xcbConnection()) {
         const xcb_query_extension_reply_t* shape = xcb_get_extension_data(c, &xcb_shape_id);
         hasShape_ = shape && shape->present;
+        const char* names[] = {"_NET_WM_PID", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_NOTIFICATION",
+                               "_NET_WM_BYPASS_COMPOSITOR"};
+        xcb_atom_t* atoms[] = {&atoms_.pid, &atoms_.windowType, &atoms_.notification, &atoms_.bypassCompositor};
+        xcb_intern_atom_cookie_t cookies[std::size(names)];
+        for (std::size_t i = 0; i < std::size(names); ++i) {
+            cookies[i] = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(names[i])), names[i]);
+        }
+        for (std::size_t i = 0; i < std::size(names); ++i) {
+            if (const auto reply = takeReply<xcb_intern_atom_reply_t>(c, cookies[i], xcb_intern_atom_reply)) {
+                *atoms[i] = reply->atom;
+            }
+        }
         // Watching first, then asking: a change in between is not missed.
         watch_ = std::make_unique<CompositorWatch>([this](bool running) { compositorChanged(running); });
         compositor_ = compositorRunning();
@@ -138,6 +164,7 @@ MaskWindow::MaskWindow(const Rect& frame, const QRect& rootRect, SurfacePainter&
     }
     widget->winId();
     prepareNativeWindow();
+    createBackground();
     context_.attach(*this);
 }
 
@@ -155,19 +182,73 @@ void MaskWindow::prepareNativeWindow() {
     }
     static const char wmClass[] = "Dimwell\0Dimwell";
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass, wmClass);
-    setProperty32(c, w, "_NET_WM_PID", XCB_ATOM_CARDINAL, {static_cast<std::uint32_t>(getpid())});
-    setProperty32(c, w, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, {internAtom("_NET_WM_WINDOW_TYPE_NOTIFICATION")});
+    const MaskContext::Atoms& atoms = context_.atoms();
+    setProperty32(c, w, atoms.pid, XCB_ATOM_CARDINAL, {static_cast<std::uint32_t>(getpid())});
+    setProperty32(c, w, atoms.windowType, XCB_ATOM_ATOM, {atoms.notification});
     // 2: never unredirect this window; a full-screen veil must stay blended.
-    setProperty32(c, w, "_NET_WM_BYPASS_COMPOSITOR", XCB_ATOM_CARDINAL, {2});
+    setProperty32(c, w, atoms.bypassCompositor, XCB_ATOM_CARDINAL, {2});
     setIgnoresMouseEvents(ignoresMouse_);
+}
+
+void MaskWindow::createBackground() {
+    xcb_connection_t* c = xcbConnection();
+    const xcb_window_t w = windowId();
+    if (!c || w == XCB_WINDOW_NONE) {
+        return;
+    }
+    const auto geometry = takeReply<xcb_get_geometry_reply_t>(c, xcb_get_geometry(c, w), xcb_get_geometry_reply);
+    if (!geometry) {
+        return;
+    }
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    if (!requestSucceeded(c, xcb_create_pixmap_checked(c, geometry->depth, pixmap, w, geometry->width,
+                                                       geometry->height))) {
+        return;   // no memory for it in the server: the widget's paint shows the first frame
+    }
+    const xcb_gcontext_t gc = xcb_generate_id(c);
+    if (!requestSucceeded(c, xcb_create_gc_checked(c, gc, pixmap, 0, nullptr))) {
+        xcb_free_pixmap(c, pixmap);
+        return;
+    }
+    background_ = pixmap;
+    backgroundGc_ = gc;
+    backgroundDepth_ = geometry->depth;
+}
+
+void MaskWindow::paintBackground() {
+    xcb_connection_t* c = xcbConnection();
+    const xcb_window_t w = windowId();
+    if (!c || w == XCB_WINDOW_NONE || background_ == XCB_PIXMAP_NONE) {
+        return;
+    }
+    // Fills only: they copy their colour, as the server's fills do. The lines (the
+    // crosshair) come a moment later with the widget's own paint.
+    for (const PaintOp& op : picture_) {
+        if (op.kind != PaintOp::Kind::Fill || op.rect.isEmpty()) {
+            continue;
+        }
+        const QRect r = QRectF(op.rect.x, frame_.height - op.rect.y - op.rect.height, op.rect.width, op.rect.height)
+                            .toAlignedRect();
+        const std::uint32_t pixel = pixelOf(op.color, backgroundDepth_);
+        xcb_change_gc(c, backgroundGc_, XCB_GC_FOREGROUND, &pixel);
+        const xcb_rectangle_t rect{static_cast<std::int16_t>(r.x()), static_cast<std::int16_t>(r.y()),
+                                   static_cast<std::uint16_t>(r.width()), static_cast<std::uint16_t>(r.height())};
+        xcb_poly_fill_rectangle(c, background_, backgroundGc_, 1, &rect);
+    }
+    xcb_change_window_attributes(c, w, XCB_CW_BACK_PIXMAP, &background_);
 }
 
 void MaskWindow::orderFront() {
     if (closed_) {
         return;
     }
+    const bool shown = mapped_;
     wanted_ = true;
     applyVisibility();
+    if (shown) {
+        // Already on screen (a new hole): the stacking guard keeps it on top.
+        return;
+    }
     widget_->raise();
     // Raised above everything at once; this program's own menu or settings window
     // goes back above the veil at the end of the pass.
@@ -206,7 +287,14 @@ void MaskWindow::applyVisibility() {
         painter_->draw(recording, {0.0, 0.0, frame_.width, frame_.height});
         picture_ = recording.ops();
         updateBoundingShape();
+        paintBackground();
         widget_->show();
+        if (background_ != XCB_PIXMAP_NONE) {
+            // The map has painted it; later exposures are the widget's to paint, and
+            // must not flash this picture once the hole has moved on.
+            const std::uint32_t none = XCB_BACK_PIXMAP_NONE;
+            xcb_change_window_attributes(xcbConnection(), windowId(), XCB_CW_BACK_PIXMAP, &none);
+        }
         mapped_ = true;
         prepareNativeWindow();
     } else if (!wanted_ && mapped_) {
@@ -225,6 +313,13 @@ void MaskWindow::close() {
         return;
     }
     context_.detach(*this);
+    if (background_ != XCB_PIXMAP_NONE) {
+        if (xcb_connection_t* c = xcbConnection()) {
+            xcb_free_gc(c, backgroundGc_);
+            xcb_free_pixmap(c, background_);
+        }
+        background_ = XCB_PIXMAP_NONE;
+    }
     if (widget_) {
         context_.stacking().remove(static_cast<xcb_window_t>(widget_->winId()));
         widget_->detach();

@@ -8,7 +8,9 @@
 //   this program's own windows stay above (MaskStacking);
 // - order front / out: map and raise / unmap; an order out followed by an order
 //   front in the same pass of the event loop (every new hole does that) never
-//   reaches the screen, so the veil does not flicker;
+//   reaches the screen, so the veil does not flicker. The window is made once and
+//   kept; before each map the server paints the veil and the hole into the
+//   window's background, so the first frame shows without waiting for a paint;
 // - ignores mouse events: an empty XShape input region, so every click reaches
 //   the window below;
 // - collection behaviour: nothing to do; override-redirect windows show on every
@@ -53,6 +55,15 @@ public:
     bool compositor() const { return compositor_; }
     bool hasShape() const { return hasShape_; }
 
+    /// Atoms the windows write on every map, interned once.
+    struct Atoms {
+        xcb_atom_t pid = XCB_ATOM_NONE;
+        xcb_atom_t windowType = XCB_ATOM_NONE;
+        xcb_atom_t notification = XCB_ATOM_NONE;
+        xcb_atom_t bypassCompositor = XCB_ATOM_NONE;
+    };
+    const Atoms& atoms() const { return atoms_; }
+
     void attach(MaskWindow& window) { windows_.insert(&window); }
     void detach(MaskWindow& window) { windows_.erase(&window); }
 
@@ -63,6 +74,7 @@ private:
     std::unique_ptr<MaskStacking> stacking_;
     std::unique_ptr<CompositorWatch> watch_;
     std::set<MaskWindow*> windows_;
+    Atoms atoms_;
     bool compositor_ = true;
     bool warned_ = false;
     bool hasShape_ = false;
@@ -99,6 +111,9 @@ public:
 private:
     void applyVisibility();
     void prepareNativeWindow();
+    /// The picture's fills, painted by the server into the window's background.
+    void paintBackground();
+    void createBackground();
     /// Records the picture now and returns where it differs from the last one.
     QRegion changes();
     QRegion toWidget(const Rect& local) const;
@@ -118,6 +133,9 @@ private:
     bool visibilityPending_ = false;
     std::vector<PaintOp> picture_;
     std::optional<QRegion> boundingShape_;
+    xcb_pixmap_t background_ = XCB_PIXMAP_NONE;
+    xcb_gcontext_t backgroundGc_ = XCB_NONE;
+    std::uint8_t backgroundDepth_ = 32;
 };
 
 /// Makes the mask windows; frames are placed with the displays' main display.
