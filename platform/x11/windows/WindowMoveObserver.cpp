@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <initializer_list>
 #include <map>
 #include <utility>
 
@@ -27,18 +28,26 @@ std::map<xcb_window_t, Selection>& selections() {
     return table;
 }
 
-void selectStructure(xcb_connection_t* c, xcb_window_t w) {
-    Selection& s = selections()[w];
-    if (s.count++ > 0) {
-        return;
+/// One round trip for all the reads and one for all the changes, however many windows.
+void selectStructure(xcb_connection_t* c, std::initializer_list<xcb_window_t> windows) {
+    std::vector<std::pair<xcb_window_t, xcb_get_window_attributes_cookie_t>> reads;
+    for (const xcb_window_t w : windows) {
+        if (selections()[w].count++ == 0) {
+            reads.emplace_back(w, xcb_get_window_attributes(c, w));
+        }
     }
-    auto attributes = takeReply<xcb_get_window_attributes_reply_t>(c, xcb_get_window_attributes(c, w),
-                                                                   xcb_get_window_attributes_reply);
-    if (!attributes || (attributes->your_event_mask & XCB_EVENT_MASK_STRUCTURE_NOTIFY)) {
-        return;
+    std::vector<std::pair<xcb_window_t, xcb_void_cookie_t>> changes;
+    for (const auto& [w, cookie] : reads) {
+        auto attributes = takeReply<xcb_get_window_attributes_reply_t>(c, cookie, xcb_get_window_attributes_reply);
+        if (!attributes || (attributes->your_event_mask & XCB_EVENT_MASK_STRUCTURE_NOTIFY)) {
+            continue;
+        }
+        const std::uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        changes.emplace_back(w, xcb_change_window_attributes_checked(c, w, XCB_CW_EVENT_MASK, &mask));
     }
-    const std::uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    s.addedByUs = requestSucceeded(c, xcb_change_window_attributes_checked(c, w, XCB_CW_EVENT_MASK, &mask));
+    for (const auto& [w, cookie] : changes) {
+        selections()[w].addedByUs = requestSucceeded(c, cookie);
+    }
 }
 
 void unselectStructure(xcb_connection_t* c, xcb_window_t w) {
@@ -109,9 +118,12 @@ bool WindowMoveObserver::addNotification(const AXElementRef& element, const std:
         if (w.frame == 0) {
             return false;   // the window is gone
         }
-        w.last = stack_->frameBounds(w.client);
-        selectStructure(stack_->connection(), w.client);
-        selectStructure(stack_->connection(), w.frame);
+        xcb_connection_t* c = stack_->connection();
+        const auto geometry = xcb_get_geometry(c, w.frame);
+        selectStructure(c, {w.client, w.frame});
+        if (const auto g = takeReply<xcb_get_geometry_reply_t>(c, geometry, xcb_get_geometry_reply)) {
+            w.last = QRect(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
+        }
         watches_.push_back(w);
         watch = &watches_.back();
     }
@@ -150,7 +162,13 @@ bool WindowMoveObserver::nativeEventFilter(const QByteArray& eventType, void* me
         // Synthetic ones included: a reparenting window manager tells the client of a
         // move that way.
         const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+        const bool synthetic = (event->response_type & 0x80) != 0;
         for (Watch& w : watches_) {
+            if (e->window == w.frame && !synthetic) {
+                // A top-level's place is relative to the root, border included, as
+                // the window list reads it.
+                w.frameRect = QRect(e->x, e->y, e->width + 2 * e->border_width, e->height + 2 * e->border_width);
+            }
             if (e->window == w.client || e->window == w.frame) {
                 markDirty(w);
             }
@@ -166,10 +184,11 @@ bool WindowMoveObserver::nativeEventFilter(const QByteArray& eventType, void* me
             }
             const xcb_window_t frame = stack_->topLevelOf(w.client);
             if (frame != 0 && frame != w.frame) {
-                selectStructure(stack_->connection(), frame);
+                selectStructure(stack_->connection(), {frame});
                 unselectStructure(stack_->connection(), w.frame);
                 w.frame = frame;
             }
+            w.frameRect.reset();
             markDirty(w);
         }
         break;
@@ -204,7 +223,7 @@ void WindowMoveObserver::deliver() {
             continue;
         }
         w.dirty = false;
-        const std::optional<QRect> now = stack_->frameBounds(w.client);
+        const std::optional<QRect> now = w.frameRect ? w.frameRect : stack_->frameBounds(w.client);
         if (!now) {
             continue;
         }

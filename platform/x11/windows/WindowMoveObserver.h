@@ -3,7 +3,8 @@
 // notifications of the client window (resizes, and the window manager's synthetic
 // moves) and of its frame (moves). A drag produces a burst of notifications; they
 // are folded into at most one callback per window per turn of the event loop,
-// reporting where the window is by then.
+// reporting where the window is by then. The frame's own notifications carry its
+// place, so a move is reported without asking the server again.
 
 #include "platform/ports/Accessibility.h"
 
@@ -41,6 +42,7 @@ private:
         bool wantsMoves = false;
         bool wantsResizes = false;
         std::optional<QRect> last;   ///< where the window was at the last callback
+        std::optional<QRect> frameRect;   ///< the frame's place from its latest notification
         bool dirty = false;
         bool gone = false;
     };
