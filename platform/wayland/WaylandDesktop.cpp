@@ -11,6 +11,7 @@
 #include "platform/wayland/WaylandWindowFactory.h"
 #include "platform/wayland/WaylandWindowList.h"
 #include "platform/wayland/capture/WaylandWindowCapture.h"
+#include "platform/wayland/sway/SwayAccessibility.h"
 #include "platform/wayland/sway/SwayWindowServer.h"
 #include "platform/x11/accessibility/AtspiAccessibility.h"
 #include "platform/linux/prefs/PlistBundle.h"
@@ -61,10 +62,14 @@ std::unique_ptr<SwayWindowServer> swayWindows(LogSink& log) {
     return nullptr;
 }
 
-/// AT-SPI, with the compositor's windows to place what toolkits report relative to them.
-std::unique_ptr<AccessibilityApi> accessibility(LogSink& log, const WindowServer& windows) {
+/// AT-SPI, with the compositor's windows to place what toolkits report relative
+/// to them; on sway, windows, raising and tracking come from sway's tree.
+std::unique_ptr<AccessibilityApi> accessibility(LogSink& log, const WindowServer& windows, SwayWindowServer* sway) {
     auto atspi = std::make_unique<x11::AtspiAccessibility>(nullptr, log);
     atspi->setWindowRectangles(&windows);
+    if (sway) {
+        return std::make_unique<SwayAccessibility>(std::move(atspi), *sway);
+    }
     return atspi;
 }
 
@@ -101,7 +106,7 @@ WaylandDesktop::WaylandDesktop(std::unique_ptr<x11::StderrLog> log, std::unique_
       input_(std::make_unique<WaylandInputService>(
           *connection_, masks_, [displays = displays_.get()] { return displays->mainScreenHeight(); },
           sway_.get())),
-      accessibility_(accessibility(*log_, *windowServer_)),
+      accessibility_(accessibility(*log_, *windowServer_, sway_.get())),
       capture_(windowCapture(*connection_, masks_, *windowServer_)) {}
 
 WaylandDesktop::~WaylandDesktop() = default;

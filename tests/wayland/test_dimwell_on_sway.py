@@ -11,7 +11,8 @@ added while a hole is up rebuilds the masks, and the next overlay veils it;
 pattern mode clears exactly the panel under the pointer, read from the
 window's pixels without the veil, also when a selection's edge crossed it;
 view mode over a Qt window, whose accessible extents count from its own
-corner on Wayland, clears the view under the pointer.
+corner on Wayland, clears the view under the pointer; the hole follows a window
+that sway moves.
 Exits 77 (skipped) when sway cannot start."""
 import os
 import subprocess
@@ -211,6 +212,10 @@ def main():
         expect(added, [(100, 100, dimmed(GRAY), "veil"), (500, 400, dimmed(GRAY), "veil")], "the added output")
         expect("HEADLESS-1", [(700, 150, WINDOW, "window in the hole"), (699, 150, dimmed(GRAY), "left of it")],
                "window mode after an output was added")
+        # The hole follows the window when sway moves it.
+        d.swaymsg("[app_id=dimwell.window] move position 600 100")
+        expect("HEADLESS-1", [(620, 150, WINDOW, "window in the hole"), (950, 150, dimmed(GRAY), "where it was")],
+               "the hole following the window")
     except waydesktop.DesktopError as e:
         failures.append(str(e))
     finally:
