@@ -113,6 +113,22 @@ WaylandDesktop::~WaylandDesktop() = default;
 
 LogSink& WaylandDesktop::log() { return *log_; }
 
+std::string WaylandDesktop::missingModes() const {
+    std::string lacks;
+    const auto add = [&lacks](const char* what) { lacks += (lacks.empty() ? "" : "; ") + std::string(what); };
+    if (!sway_) {
+        add("no window list, so window, view and pattern modes find no windows");
+    } else {
+        if (dynamic_cast<const NoCapture*>(capture_.get())) {
+            add("no screen copies, so pattern mode clears whole windows");
+        }
+        if (!accessibility_->viewsReadable()) {
+            add("no accessibility bus, so view mode clears whole windows");
+        }
+    }
+    return lacks.empty() ? lacks : "This desktop offers " + lacks + ".";
+}
+
 DesktopPorts WaylandDesktop::ports() {
     return DesktopPorts{
         *defaults_, *bundle_,    *log_,     notifications_, *displays_,      *windowFactory_, *trust_,

@@ -56,6 +56,9 @@ public:
 
     DesktopPorts ports();
     LogSink& log();
+    /// Which modes cannot work on this desktop and how they fall back, for the
+    /// user; empty when every mode works.
+    std::string missingModes() const;
 
 private:
     WaylandDesktop(std::unique_ptr<x11::StderrLog> log, std::unique_ptr<WaylandConnection> connection,

@@ -128,18 +128,22 @@ int main(int argc, char* argv[]) {
     dimwell::linuxdesktop::RemoteControl remote(
         ports.log, [&delegate](const std::string& action) { return dimwell::performRemoteAction(delegate, action); });
 
+    // Said once at start on Wayland: where shortcuts are bound, and which modes this desktop lacks.
+    std::string startNotice;
+#ifdef DIMWELL_WITH_WAYLAND
+    if (waylandDesktop) {
+        const std::string lacks = waylandDesktop->missingModes();
+        startNotice = dimwell::wayland::WaylandHotkeyService::advice() + (lacks.empty() ? "" : "\n\n" + lacks);
+    }
+#endif
     delegate.awakeFromNib();
     // Launching has finished once the event loop turns.
-    QTimer::singleShot(0, &app, [&delegate, &log, &remote, onWayland] {
+    QTimer::singleShot(0, &app, [&delegate, &log, &remote, startNotice] {
         delegate.applicationDidFinishLaunching();
         remote.publish();
-#ifdef DIMWELL_WITH_WAYLAND
-        if (onWayland) {
-            delegate.tellUser("Dimwell", dimwell::wayland::WaylandHotkeyService::advice());
+        if (!startNotice.empty()) {
+            delegate.tellUser("Dimwell", startNotice);
         }
-#else
-        (void)onWayland;
-#endif
         log("Dimwell started");
     });
     return QApplication::exec();
