@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Real Wayland desktops for tests: a headless sway, standard library only.
+"""Real Wayland desktops for tests: a headless sway or KWin, standard library only.
 
 A `SwayDesktop` is sway on the headless wlroots backend with the pixman renderer,
 under a private session bus, with outputs of solid gray (so screenshot pixels are
@@ -87,6 +87,8 @@ def _stop_all_desktops():
 class SwayDesktop:
     """A private headless sway; use as a context manager or call start() and stop()."""
 
+    NAME = "sway"
+
     def __init__(self, outputs=DEFAULT_OUTPUTS, background=BACKGROUND, user=TEST_USER, keep_files=None):
         self.layout = parse_outputs(outputs)
         self.background = tuple(background)
@@ -115,8 +117,7 @@ class SwayDesktop:
     def start(self):
         if self._started:
             return self
-        if not shutil.which("sway"):
-            raise DesktopUnavailable("sway is not installed (apt-get install sway swaybg grim)")
+        self._check_installed()
         if xdesktop._libc is None:
             xdesktop._libc = ctypes.CDLL(None, use_errno=True)
         self._install_signal_handlers()
@@ -124,7 +125,7 @@ class SwayDesktop:
         self._started = True
         try:
             owner = ensure_user(self.user) if self.as_root else None
-            self.dir = tempfile.mkdtemp(prefix="dimwell-sway-")
+            self.dir = tempfile.mkdtemp(prefix=f"dimwell-{self.NAME}-")
             for sub in ("home", "config", "cache", "logs", "shots"):
                 os.makedirs(os.path.join(self.dir, sub))
             self.runtime = os.path.join(self.dir, "runtime")
@@ -134,12 +135,19 @@ class SwayDesktop:
                     for d in [root] + [os.path.join(root, d) for d in dirs]:
                         os.chown(d, owner.pw_uid, owner.pw_gid)
                 os.chmod(self.dir, 0o755)
-            self._write_config()
-            self._start_sway()
+            self._launch()
         except BaseException:
             self.stop(failed=True)
             raise
         return self
+
+    def _check_installed(self):
+        if not shutil.which("sway"):
+            raise DesktopUnavailable("sway is not installed (apt-get install sway swaybg grim)")
+
+    def _launch(self):
+        self._write_config()
+        self._start_sway()
 
     def stop(self, failed=False):
         """Stop every process this desktop started, newest first, by process id."""
@@ -421,6 +429,153 @@ class NestedSway(SwayDesktop):
     def unplug(self, output):
         """Close the parent's window that shows `output` (WL-1, WL-2, ...)."""
         self.parent.swaymsg(f'[title="wlroots - {output}"]', "kill")
+
+
+class KWinDesktop(SwayDesktop):
+    """A private headless KWin (Plasma 5.27+) with Xwayland, under its own session
+    bus (dbus-run-session), which every client here shares. Outputs are
+    Virtual-0, Virtual-1, ... side by side, all of one size; KWin paints no
+    wallpaper, so the screen is black where no window is.
+
+    KWin's pointer moves through its fake-input protocol (allowed here by
+    KWIN_WAYLAND_NO_PERMISSION_CHECKS=1) and screenshots come from its ScreenShot2
+    interface through `screenshot_program` (tests/wayland/fixtures/kwin_screenshot),
+    which KWin trusts by a desktop entry naming it. KWin sometimes refuses a
+    screenshot for good all the same: a KWin that refuses the first one is
+    replaced by a fresh one, a few times over."""
+
+    NAME = "kwin"
+    STARTS = 4
+
+    def __init__(self, screenshot_program, outputs=2, size=(1280, 720), user=TEST_USER, keep_files=None):
+        super().__init__(outputs=",".join([f"{size[0]}x{size[1]}"] * outputs), background=(0, 0, 0), user=user,
+                         keep_files=keep_files)
+        self.size = size
+        self.screenshot_program = screenshot_program
+        self.bus_address = None
+        self._kwin = None
+
+    def _check_installed(self):
+        for program in ("kwin_wayland", "dbus-run-session", "kbuildsycoca5"):
+            if not shutil.which(program):
+                raise DesktopUnavailable(f"{program} is not installed (apt-get install kwin-wayland)")
+
+    def env(self, extra=None):
+        env = super().env(extra=None)
+        env["XDG_DATA_HOME"] = os.path.join(self.dir, "data")
+        if self.bus_address:
+            env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
+        if extra:
+            env.update(extra)
+        return env
+
+    def _launch(self):
+        # The packaged binary carries a file capability that a user in a container
+        # may not exec; a plain copy (no extended attributes) must keep its name
+        # for its Qt platform plugin.
+        kwin = os.path.join(self.dir, "kwin", "kwin_wayland")
+        os.makedirs(os.path.dirname(kwin), mode=0o755)
+        shutil.copyfile(shutil.which("kwin_wayland"), kwin)
+        os.chmod(kwin, 0o755)
+        self.screenshot_program = self.install(self.screenshot_program)
+        applications = os.path.join(self.dir, "data", "applications")
+        os.makedirs(applications)
+        with open(os.path.join(applications, "dimwell-test-screenshot.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Test screenshots\nNoDisplay=true\n"
+                    f"Exec={self.screenshot_program}\n"
+                    "X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n")
+        if self.user:
+            owner = pwd.getpwnam(self.user)
+            for path in (os.path.join(self.dir, "data"), applications):
+                os.chown(path, owner.pw_uid, owner.pw_gid)
+        self.run(["kbuildsycoca5"], timeout=60)
+        refused = None
+        for attempt in range(self.STARTS):
+            self._start_kwin(kwin, f"wayland-kwin-{attempt}")
+            try:
+                self.screenshot(area=(0, 0, 1, 1))
+                return
+            except DesktopError as e:
+                refused = e
+                self.terminate(self._kwin)
+                self.bus_address = self.wayland_display = None
+        raise DesktopUnavailable(f"KWin refused screenshots {self.STARTS} times ({refused})")
+
+    def _start_kwin(self, kwin, socket):
+        address_file = os.path.join(self.runtime, f"{socket}.bus")
+        w, h = self.size
+        script = (f'printf %s "$DBUS_SESSION_BUS_ADDRESS" > {address_file} && exec {kwin} --virtual '
+                  f"--output-count {len(self.layout)} --width {w} --height {h} --socket {socket} --xwayland")
+        log = self.log_path("kwin")
+        self._kwin = self.spawn(["dbus-run-session", "--", "sh", "-c", script], name="kwin",
+                                extra_env={"KWIN_WAYLAND_NO_PERMISSION_CHECKS": "1", "QT_QPA_PLATFORM": "wayland"})
+        deadline = time.monotonic() + START_TIMEOUT
+        while time.monotonic() < deadline:
+            if self._kwin.poll() is not None:
+                raise DesktopUnavailable(f"KWin ended at start ({self._last_line(log)})")
+            if os.path.exists(os.path.join(self.runtime, socket)) and os.path.exists(address_file):
+                with open(address_file) as f:
+                    self.bus_address = f.read().strip()
+                self.wayland_display = socket
+                if self.bus_call("/Scripting", "org.kde.kwin.Scripting.isScriptLoaded", "string:none",
+                                 check=False) is not None:
+                    return
+            time.sleep(0.2)
+        raise DesktopUnavailable(f"KWin did not answer within {START_TIMEOUT:g} s ({self._last_line(log)})")
+
+    def bus_call(self, path, method, *args, check=True):
+        """A call to KWin on its session bus (dbus-send argument syntax); the reply's
+        text, or None when it fails and `check` is off."""
+        cmd = ["dbus-send", "--session", "--print-reply", "--dest=org.kde.KWin", path, method, *args]
+        try:
+            return self.run(cmd, check=True)
+        except DesktopError:
+            if check:
+                raise
+            return None
+
+    def kwin_script(self, source):
+        """Run a KWin script once (e.g. to place windows) and unload it."""
+        self._shots += 1
+        path = os.path.join(self.dir, f"script-{self._shots}.js")
+        with open(path, "w") as f:
+            f.write(source)
+        os.chmod(path, 0o644)
+        name = f"test-{self._shots}"
+        reply = self.bus_call("/Scripting", "org.kde.kwin.Scripting.loadScript", f"string:{path}", f"string:{name}")
+        script_id = int(reply.split()[-1])
+        self.bus_call(f"/{script_id}", "org.kde.kwin.Script.run")
+        self.bus_call("/Scripting", "org.kde.kwin.Scripting.unloadScript", f"string:{name}")
+
+    def script_loaded(self, name):
+        return self.bus_call("/Scripting", "org.kde.kwin.Scripting.isScriptLoaded",
+                             f"string:{name}").split()[-1] == "true"
+
+    def place(self, app_id, x, y, width, height):
+        """Put the window whose class is `app_id` at an exact frame."""
+        self.kwin_script(f"""workspace.clientList().forEach(function (c) {{
+            if (c.resourceClass == "{app_id}")
+                c.frameGeometry = {{x: {x}, y: {y}, width: {width}, height: {height}}};
+        }});""")
+
+    def layout_size(self):
+        return (self.size[0] * len(self.layout), self.size[1])
+
+    def outputs(self):
+        raise DesktopError("KWin has no sway IPC")
+
+    def screenshot(self, output=None, path=None, area=None):
+        """`area` (x, y, width, height; default the whole layout) of the screen as an
+        xdesktop.Image of RGB pixels."""
+        x, y, w, h = area or (0, 0, *self.layout_size())
+        self._shots += 1
+        shot = os.path.join(self.dir, "shots", f"{self._shots}.ppm")
+        self.run([self.screenshot_program, str(x), str(y), str(w), str(h), shot])
+        image = xdesktop.Image.open(shot)
+        os.unlink(shot)
+        if path:
+            image.save_png(path)
+        return image
 
 
 def _cmd_run(args):

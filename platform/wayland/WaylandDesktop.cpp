@@ -11,6 +11,10 @@
 #include "platform/wayland/WaylandWindowFactory.h"
 #include "platform/wayland/WaylandWindowList.h"
 #include "platform/wayland/capture/WaylandWindowCapture.h"
+#include "platform/wayland/kwin/KWinAccessibility.h"
+#include "platform/wayland/kwin/KWinPointerInput.h"
+#include "platform/wayland/kwin/KWinScript.h"
+#include "platform/wayland/kwin/KWinWindows.h"
 #include "platform/wayland/sway/SwayAccessibility.h"
 #include "platform/wayland/sway/SwayWindowServer.h"
 #include "platform/x11/accessibility/AtspiAccessibility.h"
@@ -57,9 +61,42 @@ std::unique_ptr<SwayWindowServer> swayWindows(LogSink& log) {
             return sway;
         }
     }
-    log.write("Wayland: this compositor tells no window list (no sway IPC): window, view and pattern modes "
-              "find no windows here");
     return nullptr;
+}
+
+/// KWin's window list when sway did not answer and KWin is on the session bus;
+/// nothing otherwise.
+std::unique_ptr<KWinWindows> kwinWindows(LogSink& log, const Bundle& bundle, bool swayAnswered) {
+    if (swayAnswered) {
+        return nullptr;
+    }
+    if (KWinScript::kwinRunning()) {
+        const std::string script = bundle.resourcePath("kwin-windows", "js");
+        if (!script.empty()) {
+            return std::make_unique<KWinWindows>(log, QString::fromStdString(script));
+        }
+        log.write("KWin: the window script kwin-windows.js is not among the resources: window, view and pattern "
+                  "modes find no windows here");
+        return nullptr;
+    }
+    log.write("Wayland: this compositor tells no window list (neither sway's IPC nor KWin answers): window, view "
+              "and pattern modes find no windows here");
+    return nullptr;
+}
+
+std::unique_ptr<InputService> withKWinPointer(std::unique_ptr<InputService> masks, KWinWindows* kwin,
+                                              std::function<double()> mainScreenHeight) {
+    if (!kwin) {
+        return masks;
+    }
+    return std::make_unique<KWinPointerInput>(std::move(masks), *kwin, std::move(mainScreenHeight));
+}
+
+std::unique_ptr<AccessibilityApi> withKWinWindows(std::unique_ptr<AccessibilityApi> accessible, KWinWindows* kwin) {
+    if (!kwin) {
+        return accessible;
+    }
+    return std::make_unique<KWinAccessibility>(std::move(accessible), *kwin);
 }
 
 /// AT-SPI, with the compositor's windows to place what toolkits report relative
@@ -102,11 +139,15 @@ WaylandDesktop::WaylandDesktop(std::unique_ptr<x11::StderrLog> log, std::unique_
       workspace_(std::make_unique<x11::X11Workspace>(bundle_->processName(), *log_)),
       hotkeys_(std::make_unique<WaylandHotkeyService>(*log_)),
       sway_(swayWindows(*log_)),
-      windowServer_(std::make_unique<WaylandWindowList>(*connection_, masks_, sway_.get())),
-      input_(std::make_unique<WaylandInputService>(
-          *connection_, masks_, [displays = displays_.get()] { return displays->mainScreenHeight(); },
-          sway_.get())),
-      accessibility_(accessibility(*log_, *windowServer_, sway_.get())),
+      kwin_(kwinWindows(*log_, *bundle_, sway_ != nullptr)),
+      windowServer_(std::make_unique<WaylandWindowList>(
+          *connection_, masks_, sway_ ? static_cast<const WindowServer*>(sway_.get()) : kwin_.get())),
+      input_(withKWinPointer(
+          std::make_unique<WaylandInputService>(
+              *connection_, masks_, [displays = displays_.get()] { return displays->mainScreenHeight(); },
+              sway_.get()),
+          kwin_.get(), [displays = displays_.get()] { return displays->mainScreenHeight(); })),
+      accessibility_(withKWinWindows(accessibility(*log_, *windowServer_, sway_.get()), kwin_.get())),
       capture_(windowCapture(*connection_, masks_, *windowServer_)) {}
 
 WaylandDesktop::~WaylandDesktop() = default;
@@ -116,7 +157,7 @@ LogSink& WaylandDesktop::log() { return *log_; }
 std::string WaylandDesktop::missingModes() const {
     std::string lacks;
     const auto add = [&lacks](const char* what) { lacks += (lacks.empty() ? "" : "; ") + std::string(what); };
-    if (!sway_) {
+    if (!sway_ && !kwin_) {
         add("no window list, so window, view and pattern modes find no windows");
     } else {
         if (dynamic_cast<const NoCapture*>(capture_.get())) {

@@ -2,7 +2,8 @@
 // The real desktop on a Wayland compositor with layer shell: one instance of
 // every port, handed to the core as DesktopPorts. The masks, their input and the
 // displays run on a Wayland connection of Dimwell's own, dispatched from Qt's
-// event loop; the window list comes from sway's IPC where sway answers.
+// event loop; the window list comes from sway's IPC where sway answers, else
+// from a script of Dimwell's inside KWin where KWin is on the session bus.
 // Needs a QApplication (on Qt's Wayland platform, for the tray and dialogs).
 
 #include "common/NotificationCenter.h"
@@ -31,6 +32,7 @@ class X11Workspace;
 
 namespace dimwell::wayland {
 
+class KWinWindows;
 class QtEventPump;
 class SwayWindowServer;
 class WaylandConnection;
@@ -81,6 +83,7 @@ private:
     std::unique_ptr<x11::X11Workspace> workspace_;
     std::unique_ptr<HotkeyService> hotkeys_;
     std::unique_ptr<SwayWindowServer> sway_;
+    std::unique_ptr<KWinWindows> kwin_;
     std::unique_ptr<WindowServer> windowServer_;
     std::unique_ptr<InputService> input_;
     std::unique_ptr<AccessibilityApi> accessibility_;
