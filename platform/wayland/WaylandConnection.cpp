@@ -5,6 +5,9 @@
 
 #include <wayland-client.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -37,6 +40,25 @@ struct WaylandConnection::Listeners {
         static_cast<WaylandConnection*>(data)->globalRemove(name);
     }
     static constexpr wl_registry_listener registry{global, globalRemove};
+
+    static void capabilities(void* data, wl_seat*, uint32_t caps) {
+        static_cast<WaylandConnection*>(data)->seatCapabilities(caps);
+    }
+    static void seatName(void*, wl_seat*, const char*) {}
+    static constexpr wl_seat_listener seat{capabilities, seatName};
+
+    // Only the keymap and the layout group: the keys themselves go to the masks' own keyboard.
+    static void keymap(void* data, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
+        static_cast<WaylandConnection*>(data)->keymapReceived(format, fd, size);
+    }
+    static void enter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
+    static void leave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
+    static void key(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t) {}
+    static void modifiers(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t group) {
+        static_cast<WaylandConnection*>(data)->layoutGroupTold(group);
+    }
+    static void repeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
+    static constexpr wl_keyboard_listener keyboard{keymap, enter, leave, key, modifiers, repeatInfo};
 };
 
 std::unique_ptr<WaylandConnection> WaylandConnection::connect(LogSink& log, const char* name) {
@@ -76,6 +98,7 @@ WaylandConnection::~WaylandConnection() {
     if (xdgOutputs_) {
         zxdg_output_manager_v1_destroy(xdgOutputs_);
     }
+    releaseKeyboard();
     if (seat_) {
         wl_seat_release(seat_);
     }
@@ -98,6 +121,7 @@ void WaylandConnection::global(std::uint32_t name, const char* interface, std::u
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !seat_) {
         seat_ = bind<wl_seat>(registry_, name, &wl_seat_interface, version, kSeatVersion);
         seatName_ = name;
+        wl_seat_add_listener(seat_, &Listeners::seat, this);
     } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
         layerShell_ = bind<zwlr_layer_shell_v1>(registry_, name, &zwlr_layer_shell_v1_interface, version,
                                                 kLayerShellVersion);
@@ -128,6 +152,7 @@ void WaylandConnection::addOutput(std::uint32_t name, std::uint32_t version) {
 
 void WaylandConnection::globalRemove(std::uint32_t name) {
     if (seat_ && name == seatName_) {
+        releaseKeyboard();
         wl_seat_release(seat_);
         seat_ = nullptr;
         return;
@@ -161,6 +186,66 @@ WaylandOutput* WaylandConnection::output(std::uint32_t globalName) const {
         }
     }
     return nullptr;
+}
+
+void WaylandConnection::seatCapabilities(std::uint32_t capabilities) {
+    const bool hasKeyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
+    if (hasKeyboard && !keyboard_) {
+        keyboard_ = wl_seat_get_keyboard(seat_);
+        wl_keyboard_add_listener(keyboard_, &Listeners::keyboard, this);
+    } else if (!hasKeyboard) {
+        releaseKeyboard();
+    }
+}
+
+void WaylandConnection::releaseKeyboard() {
+    if (!keyboard_) {
+        return;
+    }
+    wl_keyboard_release(keyboard_);
+    keyboard_ = nullptr;
+    if (!keymap_.empty()) {
+        keymap_.clear();
+        layoutGroup_ = 0;
+        if (keyboardChanged_) {
+            keyboardChanged_();
+        }
+    }
+}
+
+void WaylandConnection::keymapReceived(std::uint32_t format, int fd, std::uint32_t size) {
+    std::string text;
+    if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 0) {
+        // Mapped privately, as later versions of the protocol require.
+        void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (map != MAP_FAILED) {
+            const char* begin = static_cast<const char*>(map);
+            text.assign(begin, strnlen(begin, size));   // the text ends with a NUL
+            ::munmap(map, size);
+        } else {
+            const Logger logger(log_);
+            logger("Wayland: the compositor's keymap cannot be read (%s)", std::strerror(errno));
+        }
+    }
+    ::close(fd);
+    if (text == keymap_) {
+        return;
+    }
+    keymap_ = std::move(text);
+    layoutGroup_ = 0;
+    if (keyboardChanged_) {
+        keyboardChanged_();
+    }
+}
+
+void WaylandConnection::layoutGroupTold(std::uint32_t group) {
+    if (group == layoutGroup_) {
+        return;
+    }
+    layoutGroup_ = group;
+    if (keyboardChanged_) {
+        keyboardChanged_();
+    }
 }
 
 int WaylandConnection::fd() const { return wl_display_get_fd(display_); }

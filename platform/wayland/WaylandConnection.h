@@ -1,7 +1,7 @@
 #pragma once
 // Dimwell's own connection to the Wayland compositor, separate from Qt's: the
-// globals the masks need and the outputs, kept up to date as monitors come and
-// go. The event loop drives it through fd() and the two steps below (QtEventPump
+// globals the masks need, the outputs, kept up to date as monitors come and
+// go, and the seat keyboard's keymap, kept up to date as the user changes it. The event loop drives it through fd() and the two steps below (QtEventPump
 // does that on Qt's loop).
 
 #include "common/Log.h"
@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 struct wl_display;
@@ -17,6 +18,7 @@ struct wl_registry;
 struct wl_compositor;
 struct wl_shm;
 struct wl_seat;
+struct wl_keyboard;
 struct zwlr_layer_shell_v1;
 struct zxdg_output_manager_v1;
 
@@ -49,6 +51,15 @@ public:
     /// Called after an output was described for the first time, moved, rescaled or removed.
     void setOutputsChanged(OutputsChanged callback) { outputsChanged_ = std::move(callback); }
 
+    /// The seat keyboard's keymap as the compositor hands it out (XKB keymap
+    /// text); empty until it has, and while the seat has no keyboard.
+    const std::string& keymap() const { return keymap_; }
+    /// The active layout group; the compositor tells it while one of this
+    /// connection's surfaces has the keyboard focus.
+    std::uint32_t layoutGroup() const { return layoutGroup_; }
+    /// Called after the keymap or the active layout group changed.
+    void setKeyboardChanged(std::function<void()> callback) { keyboardChanged_ = std::move(callback); }
+
     // The event loop's part: watch fd() for reading.
     int fd() const;
     /// Before the loop waits: dispatches what is queued and sends what the handlers asked.
@@ -66,6 +77,10 @@ private:
     void globalRemove(std::uint32_t name);
     void addOutput(std::uint32_t name, std::uint32_t version);
     void reportFailure() const;
+    void seatCapabilities(std::uint32_t capabilities);
+    void releaseKeyboard();
+    void keymapReceived(std::uint32_t format, int fd, std::uint32_t size);
+    void layoutGroupTold(std::uint32_t group);
 
     wl_display* display_;
     LogSink& log_;
@@ -74,6 +89,10 @@ private:
     wl_shm* shm_ = nullptr;
     wl_seat* seat_ = nullptr;
     std::uint32_t seatName_ = 0;
+    wl_keyboard* keyboard_ = nullptr;
+    std::string keymap_;
+    std::uint32_t layoutGroup_ = 0;
+    std::function<void()> keyboardChanged_;
     zwlr_layer_shell_v1* layerShell_ = nullptr;
     zxdg_output_manager_v1* xdgOutputs_ = nullptr;
     std::vector<std::unique_ptr<WaylandOutput>> outputs_;

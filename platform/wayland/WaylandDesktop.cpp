@@ -8,6 +8,7 @@
 #include "platform/wayland/WaylandDisplays.h"
 #include "platform/wayland/WaylandHotkeys.h"
 #include "platform/wayland/WaylandInputService.h"
+#include "platform/wayland/WaylandKeyboardLayout.h"
 #include "platform/wayland/WaylandWindowFactory.h"
 #include "platform/wayland/WaylandWindowList.h"
 #include "platform/wayland/capture/WaylandWindowCapture.h"
@@ -20,8 +21,9 @@
 #include "platform/x11/accessibility/AtspiAccessibility.h"
 #include "platform/linux/prefs/PlistBundle.h"
 #include "platform/linux/prefs/PlistDefaults.h"
+#include "platform/linux/session/DesktopWorkspace.h"
+#include "platform/linux/session/QtAlerts.h"
 #include "platform/linux/session/StderrLog.h"
-#include "platform/x11/X11Session.h"
 
 #include <cstdlib>
 
@@ -135,8 +137,9 @@ WaylandDesktop::WaylandDesktop(std::unique_ptr<x11::StderrLog> log, std::unique_
       displays_(std::make_unique<WaylandDisplays>(*connection_)),
       windowFactory_(std::make_unique<WaylandWindowFactory>(*connection_, *displays_, &masks_)),
       trust_(std::make_unique<WaylandTrust>()),
-      alerts_(std::make_unique<x11::X11Alerts>()),
-      workspace_(std::make_unique<x11::X11Workspace>(bundle_->processName(), *log_)),
+      alerts_(std::make_unique<x11::QtAlerts>()),
+      // No compositor-neutral way to learn the active window's program.
+      workspace_(std::make_unique<x11::DesktopWorkspace>(bundle_->processName(), *log_, nullptr)),
       hotkeys_(std::make_unique<WaylandHotkeyService>(*log_)),
       sway_(swayWindows(*log_)),
       kwin_(kwinWindows(*log_, *bundle_, sway_ != nullptr)),
@@ -148,11 +151,14 @@ WaylandDesktop::WaylandDesktop(std::unique_ptr<x11::StderrLog> log, std::unique_
               sway_.get()),
           kwin_.get(), [displays = displays_.get()] { return displays->mainScreenHeight(); })),
       accessibility_(withKWinWindows(accessibility(*log_, *windowServer_, sway_.get()), kwin_.get())),
-      capture_(windowCapture(*connection_, masks_, *windowServer_)) {}
+      capture_(windowCapture(*connection_, masks_, *windowServer_)),
+      keyboard_(std::make_unique<WaylandKeyboardLayout>(*connection_, log_.get())) {}
 
 WaylandDesktop::~WaylandDesktop() = default;
 
 LogSink& WaylandDesktop::log() { return *log_; }
+
+x11::KeyboardLayout& WaylandDesktop::keyboardLayout() { return *keyboard_; }
 
 std::string WaylandDesktop::missingModes() const {
     std::string lacks;

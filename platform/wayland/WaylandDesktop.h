@@ -23,11 +23,12 @@ class WindowServer;
 } // namespace dimwell
 
 namespace dimwell::x11 {
+class DesktopWorkspace;
+class KeyboardLayout;
 class PlistBundle;
 class PlistDefaults;
+class QtAlerts;
 class StderrLog;
-class X11Alerts;
-class X11Workspace;
 } // namespace dimwell::x11
 
 namespace dimwell::wayland {
@@ -37,6 +38,7 @@ class QtEventPump;
 class SwayWindowServer;
 class WaylandConnection;
 class WaylandDisplays;
+class WaylandKeyboardLayout;
 class WaylandWindowFactory;
 
 class WaylandDesktop {
@@ -58,6 +60,8 @@ public:
 
     DesktopPorts ports();
     LogSink& log();
+    /// The compositor's keyboard layout, for naming keys.
+    x11::KeyboardLayout& keyboardLayout();
     /// Which modes cannot work on this desktop and how they fall back, for the
     /// user; empty when every mode works.
     std::string missingModes() const;
@@ -79,8 +83,8 @@ private:
     std::unique_ptr<WaylandDisplays> displays_;
     std::unique_ptr<WaylandWindowFactory> windowFactory_;
     std::unique_ptr<AccessibilityTrust> trust_;
-    std::unique_ptr<x11::X11Alerts> alerts_;
-    std::unique_ptr<x11::X11Workspace> workspace_;
+    std::unique_ptr<x11::QtAlerts> alerts_;
+    std::unique_ptr<x11::DesktopWorkspace> workspace_;
     std::unique_ptr<HotkeyService> hotkeys_;
     std::unique_ptr<SwayWindowServer> sway_;
     std::unique_ptr<KWinWindows> kwin_;
@@ -88,6 +92,7 @@ private:
     std::unique_ptr<InputService> input_;
     std::unique_ptr<AccessibilityApi> accessibility_;
     std::unique_ptr<WindowCapture> capture_;
+    std::unique_ptr<WaylandKeyboardLayout> keyboard_;
 };
 
 } // namespace dimwell::wayland

@@ -10,6 +10,7 @@
 #include "platform/x11/input/X11HotkeyService.h"
 #include "platform/x11/input/X11InputService.h"
 #include "platform/x11/X11Session.h"
+#include "platform/linux/session/QtAlerts.h"
 #include "platform/x11/capture/X11WindowCapture.h"
 #include "platform/x11/windows/X11WindowServer.h"
 #include "platform/x11/XcbUtil.h"
@@ -26,7 +27,7 @@ X11Desktop::X11Desktop(const Options& options)
       displays_(std::make_unique<X11Displays>(*log_)),
       windowFactory_(std::make_unique<X11WindowFactory>(*displays_, *log_)),
       trust_(std::make_unique<X11Trust>()),
-      alerts_(std::make_unique<X11Alerts>()),
+      alerts_(std::make_unique<QtAlerts>()),
       workspace_(std::make_unique<X11Workspace>(bundle_->processName(), *log_)),
       hotkeys_(std::make_unique<X11HotkeyService>(xcbConnection(), rootWindow(), *log_)),
       input_(std::make_unique<X11InputService>(xcbConnection(), rootWindow(), *log_)),

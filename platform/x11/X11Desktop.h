@@ -22,7 +22,7 @@ class MaskContext;
 class PlistBundle;
 class PlistDefaults;
 class StderrLog;
-class X11Alerts;
+class QtAlerts;
 class X11Displays;
 class X11Trust;
 class X11WindowFactory;
@@ -59,7 +59,7 @@ private:
     std::unique_ptr<X11Displays> displays_;
     std::unique_ptr<X11WindowFactory> windowFactory_;
     std::unique_ptr<X11Trust> trust_;
-    std::unique_ptr<X11Alerts> alerts_;
+    std::unique_ptr<QtAlerts> alerts_;
     std::unique_ptr<X11Workspace> workspace_;
     std::unique_ptr<HotkeyService> hotkeys_;
     std::unique_ptr<InputService> input_;

@@ -1,10 +1,15 @@
 #pragma once
-// The session's side of the overlay: trust, the one modal alert and the workspace.
+// The session's side of the overlay on X: trust, the active program, and
+// raising a window of ours through the window manager.
 
 #include "common/Log.h"
+#include "platform/linux/session/DesktopWorkspace.h"
 #include "platform/ports/Session.h"
 
+#include <cstdint>
 #include <string>
+
+class QWidget;
 
 namespace dimwell::x11 {
 
@@ -15,34 +20,18 @@ public:
     bool isTrusted() const override;
 };
 
-/// A modal critical message box.
-class X11Alerts : public AlertPresenter {
+/// The workspace whose active program owns _NET_ACTIVE_WINDOW.
+class X11Workspace : public DesktopWorkspace {
 public:
-    bool runCriticalAlert(const std::string& title, const std::string& message, const std::string& defaultButton,
-                          const std::string& alternateButton) override;
-};
-
-class X11Workspace : public Workspace {
-public:
-    /// `processName`: the name this program goes by when it is the active one.
     X11Workspace(std::string processName, LogSink& log);
-
-    /// Opens with the desktop's handler. The accessibility settings pane opens
-    /// the desktop's accessibility settings, when it has a known tool for them.
-    bool openFile(const std::string& path) override;
-    /// The program owning _NET_ACTIVE_WINDOW: its process from _NET_WM_PID, or
-    /// from the X Resource extension for clients that set none; its name from
-    /// /proc/<pid>/comm.
-    ActiveApplication activeApplication() const override;
-
-private:
-    bool openAccessibilitySettings();
-
-    std::string processName_;
-    Logger log_;
 };
 
-/// The name of process `pid` as /proc/<pid>/comm gives it; empty when gone.
-std::string processNameOf(std::int32_t pid);
+/// The process owning _NET_ACTIVE_WINDOW: from _NET_WM_PID, or from the X
+/// Resource extension for clients that set none; 0 when there is none.
+std::int32_t activeWindowProcess();
+
+/// Raises and focuses `window` as a pager would, since a program in the
+/// background may not take the focus by itself; nothing off X.
+void activateThroughWindowManager(QWidget& window);
 
 } // namespace dimwell::x11

@@ -1,6 +1,6 @@
 // The table between stored virtual key codes and physical keys (evdev codes, XKB key names).
 
-#include "platform/x11/input/KeyTable.h"
+#include "platform/linux/keyboard/KeyTable.h"
 
 #include <gtest/gtest.h>
 

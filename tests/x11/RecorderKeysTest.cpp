@@ -3,8 +3,8 @@
 
 #include "EventPump.h"
 #include "OtherClient.h"
-#include "platform/x11/input/KeyboardLayout.h"
-#include "platform/x11/settings/RecorderKeys.h"
+#include "platform/x11/input/X11KeyboardLayout.h"
+#include "platform/linux/settings/RecorderKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ using Kind = RecorderPress::Kind;
 // server's keycodes differ between keycode sets.
 TEST(RecorderKeys, PressesGiveThePhysicalKeysCodeAndWhatItTypes) {
     DIMWELL_REQUIRE_DESKTOP();
-    const KeyboardLayout layout(test::qtConnection(), nullptr);
+    const X11KeyboardLayout layout(test::qtConnection(), nullptr);
     test::OtherClient keyboard;
     const struct {
         std::uint32_t keysym;

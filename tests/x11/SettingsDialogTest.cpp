@@ -11,8 +11,10 @@
 #include "platform/sim/SimLoginItems.h"
 #include "platform/linux/prefs/PlistBundle.h"
 #include "platform/linux/prefs/PlistDefaults.h"
-#include "platform/x11/settings/QtSettingsWindows.h"
-#include "platform/x11/settings/SettingsDialog.h"
+#include "platform/linux/settings/QtSettingsWindows.h"
+#include "platform/linux/settings/SettingsDialog.h"
+#include "platform/x11/X11Session.h"
+#include "platform/x11/input/X11KeyboardLayout.h"
 #include "settings/SettingsControllerDelegate.h"
 
 #include <QLabel>
@@ -53,8 +55,10 @@ protected:
         DIMWELL_REQUIRE_DESKTOP();
         defaults = std::make_unique<PlistDefaults>(folder / "prefs.plist", log);
         loadDefaults(*defaults, bundle);
+        keyboard = std::make_unique<X11KeyboardLayout>(test::qtConnection(), &log);
         windows = std::make_unique<QtSettingsWindows>(
-            SettingsContext{*defaults, bundle, displays, loginItems, notifications, log});
+            SettingsContext{*defaults, bundle, displays, loginItems, notifications, log}, *keyboard,
+            activateThroughWindowManager);
         ASSERT_TRUE(windows->open(app));
         windows->bringToFront();
         ASSERT_TRUE(test::pumpUntil([&] { return dialog().isActiveWindow(); }, 5s)) << "the window never became active";
@@ -93,6 +97,7 @@ protected:
     SimLoginItemsService loginItems;
     NotificationCenter notifications;
     std::unique_ptr<PlistDefaults> defaults;
+    std::unique_ptr<X11KeyboardLayout> keyboard;
     std::unique_ptr<QtSettingsWindows> windows;
     Application app;
 };

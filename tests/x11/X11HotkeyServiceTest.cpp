@@ -2,8 +2,8 @@
 
 #include "EventPump.h"
 #include "OtherClient.h"
-#include "platform/x11/input/KeyboardLayout.h"
-#include "platform/x11/tray/TrayMenu.h"
+#include "platform/x11/input/X11KeyboardLayout.h"
+#include "platform/linux/tray/TrayMenu.h"
 #include "platform/x11/input/X11HotkeyService.h"
 #include "platform/x11/XcbReply.h"
 
@@ -210,7 +210,8 @@ class X11HotkeysOnLayout : public X11Hotkeys, public ::testing::WithParamInterfa
 // named as the layout names it; grabs and names follow the switch.
 TEST_P(X11HotkeysOnLayout, PresetsFireFromTheLayoutsKeysAndKeysWearItsNames) {
     const LayoutCase& c = GetParam();
-    TrayMenu tray;
+    X11KeyboardLayout names(test::qtConnection(), nullptr);
+    TrayMenu tray(names);
     tray.setKeyEquivalent(MenuItemRole::StartSelection, 30, "]", menuControlKey);
     const std::vector<std::pair<std::uint32_t, char>> presets{{6, 'Z'}, {7, 'X'}, {0, 'A'},
                                                               {8, 'C'}, {9, 'V'}, {40, 'K'}};
@@ -236,7 +237,6 @@ TEST_P(X11HotkeysOnLayout, PresetsFireFromTheLayoutsKeysAndKeysWearItsNames) {
         EXPECT_TRUE(pressIgnored(physicalZ));
     }
 
-    const KeyboardLayout names(test::qtConnection(), nullptr);
     for (const Label& l : c.labels) {
         EXPECT_EQ(names.label(l.keyCode, l.stored), l.shown) << "code " << l.keyCode;
     }

@@ -3,6 +3,7 @@
 
 #include "WindowTestSupport.h"
 
+#include "platform/linux/session/QtAlerts.h"
 #include "platform/x11/X11Session.h"
 
 #include <QAbstractButton>
@@ -72,7 +73,7 @@ TEST(X11SessionTest, AlertShowsTheTitleAsItsBoldHeadingAndReportsTheButtonChosen
                 }
             }
         });
-        const bool chosen = X11Alerts().runCriticalAlert("Title <b>", "Line one\n\"quoted\"\n", "Open", "Close");
+        const bool chosen = QtAlerts().runCriticalAlert("Title <b>", "Line one\n\"quoted\"\n", "Open", "Close");
         EXPECT_EQ(chosen, chooseDefault);
         EXPECT_EQ(heading, "Title <b>");
         EXPECT_TRUE(html.startsWith("<b>")) << html.toStdString();

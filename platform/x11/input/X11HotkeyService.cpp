@@ -1,6 +1,6 @@
 #include "platform/x11/input/X11HotkeyService.h"
 
-#include "platform/x11/input/KeyTable.h"
+#include "platform/linux/keyboard/KeyTable.h"
 
 #include <QCoreApplication>
 
@@ -11,7 +11,7 @@ namespace dimwell::x11 {
 
 X11HotkeyService::X11HotkeyService(xcb_connection_t* connection, xcb_window_t root, LogSink& log)
     : connection_(connection), root_(root), log_(log), keyboard_(connection), layout_(connection, &log) {
-    layout_.setOnChange([this] { regrabAll(); });
+    layoutWatch_ = layout_.subscribe([this] { regrabAll(); });
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 

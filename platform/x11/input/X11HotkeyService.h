@@ -8,7 +8,7 @@
 
 #include "common/Log.h"
 #include "platform/ports/Hotkeys.h"
-#include "platform/x11/input/KeyboardLayout.h"
+#include "platform/x11/input/X11KeyboardLayout.h"
 #include "platform/x11/input/X11HotkeyKeyboard.h"
 
 #include <QAbstractNativeEventFilter>
@@ -65,7 +65,8 @@ private:
     xcb_window_t root_;
     Logger log_;
     KeyboardMap keyboard_;
-    KeyboardLayout layout_;
+    X11KeyboardLayout layout_;
+    KeyboardLayout::Subscription layoutWatch_;
     std::map<HotKeyHandle, Registration> registrations_;
     HotKeyHandle nextHandle_ = 1;
     Handler handler_;

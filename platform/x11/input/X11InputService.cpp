@@ -1,6 +1,6 @@
 #include "platform/x11/input/X11InputService.h"
 
-#include "platform/x11/input/KeyTable.h"
+#include "platform/linux/keyboard/KeyTable.h"
 #include "platform/x11/ScreenSpace.h"
 #include "platform/x11/XcbReply.h"
 

@@ -8,13 +8,16 @@
 #include "platform/linux/remote/CommandLineAnswer.h"
 #include "platform/linux/remote/RemoteControl.h"
 #include "platform/linux/session/ProgramApplications.h"
-#include "platform/x11/settings/QtSettingsWindows.h"
+#include "platform/linux/settings/QtSettingsWindows.h"
 #include "platform/linux/session/QuitOnSignal.h"
 #include "platform/linux/session/SingleInstance.h"
 #include "platform/linux/session/StderrLog.h"
-#include "platform/x11/tray/TrayIcon.h"
-#include "platform/x11/tray/TrayMenu.h"
+#include "platform/linux/tray/TrayIcon.h"
+#include "platform/linux/tray/TrayMenu.h"
 #include "platform/x11/X11Desktop.h"
+#include "platform/x11/X11Session.h"
+#include "platform/x11/XcbUtil.h"
+#include "platform/x11/input/X11KeyboardLayout.h"
 #include "platform/linux/session/XdgLoginItems.h"
 #ifdef DIMWELL_WITH_WAYLAND
 #include "platform/wayland/LayerShellProbe.h"
@@ -93,6 +96,7 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     std::unique_ptr<dimwell::x11::X11Desktop> x11Desktop;
+    std::unique_ptr<dimwell::x11::X11KeyboardLayout> x11Keyboard;
 #ifdef DIMWELL_WITH_WAYLAND
     std::unique_ptr<dimwell::wayland::WaylandDesktop> waylandDesktop;
     if (onWayland && !(waylandDesktop = dimwell::wayland::WaylandDesktop::create())) {
@@ -101,11 +105,16 @@ int main(int argc, char* argv[]) {
 #endif
     if (!onWayland) {
         x11Desktop = std::make_unique<dimwell::x11::X11Desktop>();
+        x11Keyboard = std::make_unique<dimwell::x11::X11KeyboardLayout>(dimwell::x11::xcbConnection(),
+                                                                        &x11Desktop->log());
     }
 #ifdef DIMWELL_WITH_WAYLAND
     const dimwell::DesktopPorts ports = waylandDesktop ? waylandDesktop->ports() : x11Desktop->ports();
+    dimwell::x11::KeyboardLayout& keyboard =
+        waylandDesktop ? waylandDesktop->keyboardLayout() : static_cast<dimwell::x11::KeyboardLayout&>(*x11Keyboard);
 #else
     const dimwell::DesktopPorts ports = x11Desktop->ports();
+    dimwell::x11::KeyboardLayout& keyboard = *x11Keyboard;
 #endif
     const dimwell::Logger log(ports.log);
     if (!backend.note.empty()) {
@@ -117,11 +126,12 @@ int main(int argc, char* argv[]) {
     const dimwell::x11::QuitOnSignal quit([](int) { QApplication::quit(); });
 
     dimwell::x11::TrayStatusBar statusBar(ports.log);
-    dimwell::x11::TrayMenu statusMenu;
+    dimwell::x11::TrayMenu statusMenu(keyboard);
     dimwell::x11::ProgramApplications applications(ports.log);
     dimwell::x11::XdgLoginItemsService loginItems(ports.log);
     dimwell::x11::QtSettingsWindows settingsWindows(
-        {ports.defaults, ports.bundle, ports.displays, loginItems, ports.notifications, ports.log});
+        {ports.defaults, ports.bundle, ports.displays, loginItems, ports.notifications, ports.log}, keyboard,
+        onWayland ? dimwell::x11::WindowActivation() : dimwell::x11::activateThroughWindowManager);
     dimwell::AppDelegate delegate(ports, {statusBar, statusMenu, applications, loginItems, settingsWindows});
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate.applicationWillTerminate(); });
 

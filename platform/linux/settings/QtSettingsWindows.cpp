@@ -1,14 +1,14 @@
-#include "platform/x11/settings/QtSettingsWindows.h"
+#include "platform/linux/settings/QtSettingsWindows.h"
 
-#include "platform/x11/settings/SettingsDialog.h"
-#include "platform/x11/windows/WindowStack.h"
+#include "platform/linux/settings/SettingsDialog.h"
 
-#include <QGuiApplication>
 #include <QTimer>
 
 namespace dimwell::x11 {
 
-QtSettingsWindows::QtSettingsWindows(const SettingsContext& context) : context_(context) {}
+QtSettingsWindows::QtSettingsWindows(const SettingsContext& context, KeyboardLayout& layout,
+                                     WindowActivation activate)
+    : context_(context), layout_(layout), activate_(std::move(activate)) {}
 
 QtSettingsWindows::~QtSettingsWindows() {
     if (dialog_) {
@@ -22,7 +22,7 @@ bool QtSettingsWindows::open(SettingsControllerDelegate& delegate) {
     if (controller_) {
         return true;
     }
-    dialog_ = std::make_unique<SettingsDialog>(context_.log);
+    dialog_ = std::make_unique<SettingsDialog>(context_.log, layout_);
     controller_ = std::make_unique<SettingsWindowController>(*dialog_, context_);
     controller_->setMydelegate(&delegate);
     dialog_->setController(controller_.get());
@@ -43,10 +43,8 @@ void QtSettingsWindows::bringToFront() {
     dialog_->show();
     dialog_->raise();
     dialog_->activateWindow();
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        if (std::shared_ptr<WindowStack> stack = WindowStack::fromQt()) {
-            stack->activate(static_cast<xcb_window_t>(dialog_->winId()));
-        }
+    if (activate_) {
+        activate_(*dialog_);
     }
 }
 

@@ -3,6 +3,7 @@
 // never become Qt shortcuts: the global hotkeys own those key combinations. Their
 // keys are named as the active keyboard layout names them.
 
+#include "platform/linux/keyboard/KeyboardLayout.h"
 #include "platform/ports/StatusMenu.h"
 
 #include <QObject>
@@ -16,14 +17,13 @@ class QMenu;
 
 namespace dimwell::x11 {
 
-class KeyboardLayout;
-
-/// "Ctrl+Alt+Shift+Super+Z": the mask's modifiers (Command is Super on X11) and the key.
+/// "Ctrl+Alt+Shift+Super+Z": the mask's modifiers (Command is Super on Linux) and the key.
 std::string shortcutLabel(const std::string& character, std::uint64_t modifierMask);
 
 class TrayMenu : public QObject, public StatusMenu {
 public:
-    TrayMenu();
+    /// Keys are named as `layout` names them, and renamed when it changes.
+    explicit TrayMenu(KeyboardLayout& layout);
     ~TrayMenu() override;
     TrayMenu(const TrayMenu&) = delete;
     TrayMenu& operator=(const TrayMenu&) = delete;
@@ -49,9 +49,10 @@ private:
     void addItem(MenuItemRole role, const char* title);
     void refreshText(MenuItemRole role);
 
-    std::unique_ptr<KeyboardLayout> layout_;
+    KeyboardLayout& layout_;
     std::unique_ptr<QMenu> menu_;
     std::map<MenuItemRole, Item> items_;
+    KeyboardLayout::Subscription layoutWatch_;
     ActionHandler action_;
     TrackingHandler didBegin_;
     TrackingHandler didEnd_;

@@ -1,8 +1,6 @@
-#include "platform/x11/settings/SettingsDialog.h"
+#include "platform/linux/settings/SettingsDialog.h"
 
-#include "platform/x11/input/KeyboardLayout.h"
-#include "platform/x11/settings/RecorderKeys.h"
-#include "platform/x11/XcbUtil.h"
+#include "platform/linux/settings/RecorderKeys.h"
 #include "settings/NSMyScrollView.h"
 #include "settings/SettingsWindowController.h"
 
@@ -189,13 +187,14 @@ bool RecorderField::event(QEvent* event) {
             const bool press = event->type() == QEvent::KeyPress;
             recorder_->flagsChanged({0, press ? (flags | own) : (flags & ~own), {}});
         } else if (event->type() == QEvent::KeyPress) {
-            // Qt's scan code on X is the X keycode: the physical key.
+            // Qt's scan code is the physical key's keycode: the X keycode on X,
+            // the evdev code + 8 on Wayland, which keymaps number alike.
             const RecorderPress press = recorderPress(key->nativeScanCode(), flags, dialog_.keyboardLayout());
             if (press.kind == RecorderPress::Kind::Key) {
                 recorder_->keyDown(press.event);
             } else if (press.kind == RecorderPress::Kind::NoCode) {
                 const std::string name = key->text().isEmpty()
-                                             ? "with X keycode " + std::to_string(key->nativeScanCode())
+                                             ? "with keycode " + std::to_string(key->nativeScanCode())
                                              : key->text().toStdString();
                 recorder_->refuseKey(name);
             }
@@ -273,9 +272,9 @@ struct SettingsDialog::Parts {
     std::array<QPushButton*, 2> restore{};
 };
 
-SettingsDialog::SettingsDialog(LogSink& log)
-    : layout_(std::make_unique<KeyboardLayout>(xcbConnection(), &log)), parts_(std::make_unique<Parts>()) {
-    layout_->setOnChange([this] {
+SettingsDialog::SettingsDialog(LogSink& log, KeyboardLayout& layout)
+    : layout_(layout), parts_(std::make_unique<Parts>()) {
+    layoutWatch_ = layout_.subscribe([this] {
         for (RecorderFrame* frame : parts_->frames) {
             frame->field().relabel();
         }

@@ -30,7 +30,7 @@ struct RecorderPress {
     RecorderKeyEvent event;
 };
 
-/// The press of X key `keycode`: its stored code, and what the active layout
+/// The press of key `keycode` (X keycode; evdev + 8 on Wayland): its stored code, and what the active layout
 /// types on it unshifted (upper-cased, "É", "Я"), or its name when it types nothing.
 RecorderPress recorderPress(std::uint32_t keycode, std::uint64_t flags, const KeyboardLayout& layout);
 

@@ -1,7 +1,4 @@
-#include "platform/x11/tray/TrayMenu.h"
-
-#include "platform/x11/input/KeyboardLayout.h"
-#include "platform/x11/XcbUtil.h"
+#include "platform/linux/tray/TrayMenu.h"
 
 #include <QAction>
 #include <QMenu>
@@ -20,9 +17,8 @@ std::string shortcutLabel(const std::string& character, std::uint64_t modifierMa
     return label + character;
 }
 
-TrayMenu::TrayMenu()
-    : layout_(std::make_unique<KeyboardLayout>(xcbConnection(), nullptr)), menu_(std::make_unique<QMenu>()) {
-    layout_->setOnChange([this] {
+TrayMenu::TrayMenu(KeyboardLayout& layout) : layout_(layout), menu_(std::make_unique<QMenu>()) {
+    layoutWatch_ = layout_.subscribe([this] {
         for (const auto& [role, item] : items_) {
             refreshText(role);
         }
@@ -71,7 +67,7 @@ void TrayMenu::refreshText(MenuItemRole role) {
     QString text = QString::fromStdString(item.title).replace(QLatin1Char('&'), QStringLiteral("&&"));
     // The part after a tab is drawn right-aligned in the shortcut column, as text
     // only: nothing is bound to it.
-    const std::string key = item.character.empty() ? std::string() : layout_->label(item.keyCode, item.character);
+    const std::string key = item.character.empty() ? std::string() : layout_.label(item.keyCode, item.character);
     const std::string shortcut = shortcutLabel(key, item.modifierMask);
     if (!shortcut.empty()) {
         text += QLatin1Char('\t') + QString::fromStdString(shortcut).replace(QLatin1Char('&'), QStringLiteral("&&"));

@@ -1,6 +1,6 @@
-#include "platform/x11/tray/TrayIcon.h"
+#include "platform/linux/tray/TrayIcon.h"
 
-#include "platform/x11/tray/TrayMenu.h"
+#include "platform/linux/tray/TrayMenu.h"
 
 #include <QCursor>
 #include <QMenu>

@@ -4,8 +4,9 @@
 // buttons, the legend and directions. Holds no logic: it hands every action and
 // focus change to the settings window's controller.
 
-#include "settings/FirstResponder.h"
+#include "platform/linux/keyboard/KeyboardLayout.h"
 #include "platform/ports/SettingsViews.h"
+#include "settings/FirstResponder.h"
 #include "settings/NSMyTextField.h"
 
 #include <QLineEdit>
@@ -26,7 +27,6 @@ class SettingsWindowController;
 
 namespace dimwell::x11 {
 
-class KeyboardLayout;
 class SettingsDialog;
 
 /// The recorder's one line: selectable, never editable; keys go to the recorder.
@@ -94,8 +94,9 @@ private:
 
 class SettingsDialog : public QWidget, public SettingsWindow {
 public:
-    /// Builds the window and one recorder per row, set up as on loading.
-    explicit SettingsDialog(LogSink& log);
+    /// Builds the window and one recorder per row, set up as on loading. Keys
+    /// are named as `layout` names them, and renamed when it changes.
+    SettingsDialog(LogSink& log, KeyboardLayout& layout);
     ~SettingsDialog() override;
     SettingsDialog(const SettingsDialog&) = delete;
     SettingsDialog& operator=(const SettingsDialog&) = delete;
@@ -138,7 +139,7 @@ public:
     QCheckBox* bringToFrontBox() const;
     QCheckBox* loginItemBox() const;
     QPushButton* restoreButton(int tag) const;
-    const KeyboardLayout& keyboardLayout() const { return *layout_; }
+    const KeyboardLayout& keyboardLayout() const { return layout_; }
 
 protected:
     bool event(QEvent* event) override;
@@ -148,8 +149,9 @@ private:
     struct Parts;
     void build();
 
-    std::unique_ptr<KeyboardLayout> layout_;
+    KeyboardLayout& layout_;
     std::unique_ptr<Parts> parts_;
+    KeyboardLayout::Subscription layoutWatch_;
     std::array<std::unique_ptr<NSMyTextField>, kRows> recorders_;
     SettingsWindowController* controller_ = nullptr;
     FirstResponder firstResponder_;

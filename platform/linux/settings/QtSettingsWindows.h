@@ -7,23 +7,32 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
+
+class QWidget;
 
 namespace dimwell::x11 {
 
+class KeyboardLayout;
 class SettingsDialog;
+
+/// Asks the desktop to raise and focus one of the program's windows, where
+/// showing and activating it is not enough (a window manager that keeps a
+/// background program from taking the focus by itself).
+using WindowActivation = std::function<void(QWidget& window)>;
 
 class QtSettingsWindows : public QObject, public SettingsWindowOpener {
 public:
-    explicit QtSettingsWindows(const SettingsContext& context);
+    /// Keys are named as `layout` names them; `activate` may be empty.
+    QtSettingsWindows(const SettingsContext& context, KeyboardLayout& layout, WindowActivation activate);
     ~QtSettingsWindows() override;
     QtSettingsWindows(const QtSettingsWindows&) = delete;
     QtSettingsWindows& operator=(const QtSettingsWindows&) = delete;
 
     bool open(SettingsControllerDelegate& delegate) override;
     bool isOpen() const override { return controller_ != nullptr; }
-    /// Raised, activated and focused; through the window manager, since a program
-    /// in the background may not take the focus by itself.
+    /// Raised, activated and focused, through `activate` as well.
     void bringToFront() override;
     void resetFirstResponder() override;
 
@@ -38,6 +47,8 @@ private:
     };
 
     SettingsContext context_;
+    KeyboardLayout& layout_;
+    WindowActivation activate_;
     std::unique_ptr<SettingsDialog> dialog_;
     std::unique_ptr<SettingsWindowController> controller_;
 };

@@ -1,7 +1,7 @@
-#include "platform/x11/settings/RecorderKeys.h"
+#include "platform/linux/settings/RecorderKeys.h"
 
-#include "platform/x11/input/KeyTable.h"
-#include "platform/x11/input/KeyboardLayout.h"
+#include "platform/linux/keyboard/KeyTable.h"
+#include "platform/linux/keyboard/KeyboardLayout.h"
 
 namespace dimwell::x11 {
 
@@ -32,7 +32,7 @@ RecorderPress recorderPress(std::uint32_t keycode, std::uint64_t flags, const Ke
     if (keycode > 255) {
         return {};
     }
-    const auto key = static_cast<xcb_keycode_t>(keycode);
+    const auto key = static_cast<KeyCode>(keycode);
     if (layout.isModifierKey(key)) {
         return {RecorderPress::Kind::Modifier, {}};
     }

@@ -1,4 +1,4 @@
-#include "platform/x11/input/KeyTable.h"
+#include "platform/linux/keyboard/KeyTable.h"
 
 #include <algorithm>
 #include <iterator>
