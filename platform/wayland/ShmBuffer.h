@@ -31,10 +31,13 @@ public:
     bool busy() const { return busy_; }
     void setBusy() { busy_ = true; }
 
-    /// The picture the pixels hold; absent for fresh memory.
-    const Picture* picture() const { return hasPicture_ ? &picture_ : nullptr; }
-    void setPicture(Picture picture) {
+    /// The picture the pixels hold at `scale` pixels per point; absent for
+    /// fresh memory, or when they were painted at another scale (the same
+    /// memory can hold an output at half the size and twice the scale).
+    const Picture* picture(int scale) const { return hasPicture_ && scale == scale_ ? &picture_ : nullptr; }
+    void setPicture(Picture picture, int scale) {
         picture_ = std::move(picture);
+        scale_ = scale;
         hasPicture_ = true;
     }
 
@@ -49,6 +52,7 @@ private:
     wl_buffer* buffer_ = nullptr;
     bool busy_ = false;
     Picture picture_;
+    int scale_ = 1;
     bool hasPicture_ = false;
 };
 

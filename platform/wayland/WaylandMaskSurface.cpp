@@ -226,9 +226,12 @@ void WaylandMaskSurface::paint() {
     painter_->draw(recording, bounds);
     Picture picture = recording.take();
 
+    // The buffer still holds the picture it was last painted with, two frames
+    // back: repainting where that one differs from this one covers both this
+    // frame's change and the one painted into the other buffer meanwhile.
     RasterCanvas canvas(buffer->pixels(), buffer->width(), buffer->height(), buffer->stride(), scale);
-    const std::vector<Rect> repaint =
-        buffer->picture() ? damageBetween(*buffer->picture(), picture, bounds) : std::vector<Rect>{bounds};
+    const Picture* held = buffer->picture(scale);
+    const std::vector<Rect> repaint = held ? damageBetween(*held, picture, bounds) : std::vector<Rect>{bounds};
     for (const Rect& area : repaint) {
         canvas.clipTo(area);
         replay(picture, canvas);
@@ -245,7 +248,7 @@ void WaylandMaskSurface::paint() {
     applyInputRegion(picture);
     wl_surface_commit(surface_);
     buffer->setBusy();
-    buffer->setPicture(picture);
+    buffer->setPicture(picture, scale);
     shown_ = std::move(picture);
     shownValid_ = true;
     scale_ = scale;
