@@ -327,5 +327,27 @@ TEST(MaskDamage, RepaintingTheDamageAloneGivesTheFullPicture) {
     }
 }
 
+// A picture of many scattered changes still gives a short list, and loses none.
+TEST(MaskDamage, ManyChangesMergeIntoFewDisjointAreas) {
+    RecordingCanvas canvas;
+    canvas.fillCopy({0, 0, 64, 64}, Color::black(0.5));
+    const Picture after = canvas.ops();
+    for (int i = 0; i < 49; ++i) {
+        canvas.fillCopy({i % 7 * 9.0, i / 7 * 9.0, 2, 2}, Color::clear());
+    }
+    const Picture before = canvas.take();
+    const std::vector<Rect> damage = damageBetween(before, after, {0, 0, 64, 64});
+    ASSERT_LE(damage.size(), 32u);
+    for (std::size_t i = 0; i < damage.size(); ++i) {
+        for (std::size_t k = i + 1; k < damage.size(); ++k) {
+            EXPECT_FALSE(intersects(damage[i], damage[k])) << i << " " << k;
+        }
+    }
+    for (std::size_t i = 1; i < before.size(); ++i) {
+        const Rect& r = before[i].rect;
+        EXPECT_TRUE(std::ranges::any_of(damage, [&](const Rect& d) { return intersection(d, r) == r; })) << i;
+    }
+}
+
 } // namespace
 } // namespace dimwell
