@@ -3,7 +3,9 @@
 by the remote control puts the hole exactly on KWin's frame of the window under
 the pointer, behind another window, and brings it to the front; moving that
 window with a KWin script moves the hole; once it closes the hole stays put and
-follows no other window. Dimwell's window script leaves KWin when Dimwell quits.
+follows no other window. Dimwell's window script leaves KWin when Dimwell quits
+and is back when it starts again; with the script silent, window mode falls back
+at once, and says so once.
 Exits 77 (skipped) when KWin cannot start."""
 import os
 import subprocess
@@ -61,9 +63,13 @@ def main():
                           name="pointer")
         answers = Lines(pointer)
         answers.expect("ready")
-        pointer.stdin.write(b"move 350 300\n")   # over the blue window only
-        pointer.stdin.flush()
-        answers.expect("ok", STEP)
+
+        def move(x, y):
+            pointer.stdin.write(f"move {x} {y}\n".encode())
+            pointer.stdin.flush()
+            answers.expect("ok", STEP)
+
+        move(350, 300)   # over the blue window only
 
         def expect(checks, what):
             wrong = []
@@ -84,10 +90,13 @@ def main():
                     (x + w, y + 10, dimmed(PAGE), "right of the hole"),
                     (x + w - 20, y - 1, dimmed(PAGE), "above the hole")], what)
 
-        cmd, env = d.command([programs["Dimwell"], "--action", "windowMode"])
-        done = subprocess.run(cmd, env=env, capture_output=True, text=True, timeout=STEP, cwd=d.dir)
-        if done.returncode != 0:
-            raise waydesktop.DesktopError(f"--action windowMode: {done.stderr.strip()}")
+        def action(name):
+            cmd, env = d.command([programs["Dimwell"], "--action", name])
+            done = subprocess.run(cmd, env=env, capture_output=True, text=True, timeout=STEP, cwd=d.dir)
+            if done.returncode != 0:
+                raise waydesktop.DesktopError(f"--action {name}: {done.stderr.strip()}")
+
+        action("windowMode")
         hole_on(*BACK, "window mode on the window under the pointer")
 
         moved = (BACK[0] + 20, BACK[1] - 10, BACK[2], BACK[3])
@@ -105,6 +114,25 @@ def main():
         d.terminate(dimwell)
         if d.script_loaded("dimwell-windows"):
             failures.append("Dimwell's window script is still in KWin after Dimwell quit")
+
+        # A script that stops answering: window mode falls back without hanging, said once.
+        d.spawn([programs["Dimwell"]], name="Dimwell", extra_env={"DIMWELL_LOG_STDERR": "1"})
+        if not wait_until(lambda: log(d).count("Dimwell: Dimwell started") == 2 and
+                          d.script_loaded("dimwell-windows"), STEP):
+            raise waydesktop.DesktopError("Dimwell did not start again with its window script")
+        d.bus_call("/Scripting", "org.kde.kwin.Scripting.unloadScript", "string:dimwell-windows")
+        move(800, 200)   # over the window left, which the silent script's last list still holds
+        chosen = log(d).count("The current app is")
+        for _ in range(2):
+            started = time.monotonic()
+            action("windowMode")
+            action("windowMode")   # answered only once the first has run
+            if time.monotonic() - started > 3.0:
+                failures.append("window mode waited on a silent script")
+        if log(d).count("The current app is") != chosen:
+            failures.append("window mode used the list of a script that does not answer")
+        if log(d).count("window script does not answer") != 1:
+            failures.append("a silent script is not reported exactly once")
     except (waydesktop.DesktopError, AssertionError) as e:
         failures.append(str(e) or type(e).__name__)
     finally:

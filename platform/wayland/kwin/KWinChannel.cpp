@@ -69,7 +69,11 @@ public:
             const std::lock_guard<std::mutex> lock(state_->mutex);
             ++state_->calls;
             state_->pointer = {args[0].toDouble(), args[1].toDouble()};
-            state_->silent = false;
+            if (state_->silent) {
+                // Its windows were forgotten when it fell silent.
+                state_->silent = false;
+                state_->queue.emplace_back(QStringLiteral("report"));
+            }
             if (state_->waiting) {
                 // Only one call is ever outstanding; an older one was lost on the way.
                 connection.send(state_->waiting->createReply(QString()));
@@ -163,10 +167,12 @@ std::optional<Point> KWinChannel::pointer(std::chrono::milliseconds timeout) {
         return state_->pointerAnsweredAt && state_->calls > *state_->pointerAnsweredAt;
     });
     if (!answered) {
+        // A script that does not answer may not report either: its list is stale.
         std::erase(state_->queue, QStringLiteral("pointer"));
         state_->silent = true;
+        state_->windows.clear();
         lock.unlock();
-        log_("KWin: the window script does not answer: the pointer is taken from the masks until it does");
+        log_("KWin: the window script does not answer: no windows, and the pointer from the masks, until it does");
         return std::nullopt;
     }
     return state_->pointer;

@@ -8,8 +8,9 @@
 //                     "activate ID", or "" (call again).
 // The object runs on a thread of its own, so that the main thread can wait a
 // moment for the script's next call when it needs the pointer. A script that
-// stops calling costs one bounded wait and one log line; after that Dimwell does
-// not wait for it again until it calls.
+// stops calling costs one bounded wait and one log line, and its window list is
+// dropped; after that Dimwell does not wait for it again until it calls, and
+// then asks it for a fresh list.
 
 #include "common/Geometry.h"
 #include "common/Log.h"

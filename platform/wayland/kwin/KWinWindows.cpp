@@ -158,7 +158,19 @@ std::vector<KWinWindow> KWinWindows::windows() const {
     return list;
 }
 
+std::optional<Point> KWinWindows::pointer() const {
+    constexpr std::chrono::milliseconds kFresh{100};
+    if (recentPointer_ && std::chrono::steady_clock::now() - recentPointer_->second < kFresh) {
+        return recentPointer_->first;
+    }
+    return channel_.pointer(kPointerTimeout);
+}
+
 std::vector<WindowInfo> KWinWindows::onScreenWindows() const {
+    recentPointer_.reset();
+    if (const std::optional<Point> p = channel_.pointer(kPointerTimeout)) {
+        recentPointer_.emplace(*p, std::chrono::steady_clock::now());
+    }
     std::vector<WindowInfo> list;
     for (const KWinWindow& w : windows()) {
         WindowInfo info;

@@ -49,6 +49,9 @@ public:
     KWinWindows(const KWinWindows&) = delete;
     KWinWindows& operator=(const KWinWindows&) = delete;
 
+    /// Asks the script first: a script that fell silent since its last report
+    /// leaves no stale list behind, and its answer holds the pointer's position,
+    /// which callers want next.
     std::vector<WindowInfo> onScreenWindows() const override;
     bool isOwnWindow(const WindowInfo& window) const override;
 
@@ -56,7 +59,7 @@ public:
     std::vector<KWinWindow> windows() const;
     /// Where KWin has the pointer (layout points, top-left space); nothing when
     /// the script does not answer in time.
-    std::optional<Point> pointer() { return channel_.pointer(kPointerTimeout); }
+    std::optional<Point> pointer() const;
     /// Activates (and so raises) window `number`; false when it is not shown.
     bool activate(std::uint32_t number);
 
@@ -71,7 +74,9 @@ private:
     LogSink& sink_;
     Logger log_;
     QString scriptPath_;
-    KWinChannel channel_;
+    mutable KWinChannel channel_;
+    /// The pointer as the script told it while the window list was read, and when.
+    mutable std::optional<std::pair<Point, std::chrono::steady_clock::time_point>> recentPointer_;
     std::unique_ptr<KWinScript> script_;
     std::unique_ptr<QDBusServiceWatcher> watcher_;
     mutable std::map<std::string, std::uint32_t> numbers_;
