@@ -31,6 +31,11 @@ namespace exact_detail {
 /// Pixels per chunk: the work one lane redoes when its chunk cannot stand.
 inline constexpr std::int32_t kChunk = 8;
 
+/// Pixels every lane first adds the plain way, side by side: while totals are
+/// small they leave their binade every few pixels, and chunks would mostly be
+/// redone.
+inline constexpr std::int32_t kPlainStart = 64;
+
 /// What a lane's total allows: `base`, the bottom of its binade (the sum
 /// d·d + base rounds d·d to a multiple of u); `half`, u/2; `limit`, 2·base - 2u,
 /// at or above which a chunk may have left the binade. A total of 0 has no
@@ -64,17 +69,27 @@ std::array<float, L> exactSpreads(std::uint64_t wanted, std::int32_t n, const st
     using exact_detail::kChunk;
     const float count = float(n);
     std::array<float, L> total{};
+    const std::int32_t plain = std::min(n, exact_detail::kPlainStart);
+    for (std::int32_t i = 0; i < plain; ++i) {
+        std::array<std::uint8_t, L> v;
+        std::memcpy(v.data(), pixels(i), L);
+        for (std::size_t j = 0; j < L; ++j) {
+            // The same steps as addSquare, lane by lane.
+            const float d = mean[j] - float(v[j]);
+            total[j] = float(double(total[j]) + double(d) * double(d));
+        }
+    }
     std::array<float, L> base{};
     std::array<float, L> half{};
     std::array<float, L> limit{};
     for (std::size_t j = 0; j < L; ++j) {
-        const exact_detail::Binade b;
+        const exact_detail::Binade b = exact_detail::binadeOf(total[j]);
         base[j] = b.base;
         half[j] = b.half;
         limit[j] = b.limit;
     }
     std::array<std::array<std::uint8_t, L>, kChunk> chunk;
-    for (std::int32_t i = 0; i < n;) {
+    for (std::int32_t i = plain; i < n;) {
         const std::int32_t stop = std::min(n, i + 256);
         while (i < stop) {
             const std::int32_t steps = std::min(kChunk, stop - i);
