@@ -31,12 +31,6 @@ struct Seen {
     std::size_t count(EventType type) const {
         return static_cast<std::size_t>(std::count_if(events.begin(), events.end(), [&](auto& e) { return e.type == type; }));
     }
-    const InputEvent* last(EventType type) const {
-        for (auto it = events.rbegin(); it != events.rend(); ++it) {
-            if (it->type == type) return &*it;
-        }
-        return nullptr;
-    }
 };
 
 class X11Taps : public ::testing::Test {
@@ -84,33 +78,6 @@ protected:
     std::vector<std::unique_ptr<EventTap>> taps;
     Seen seen;
 };
-
-TEST_F(X11Taps, ASwallowedPressNeverReachesTheWindowAndItsDragComesToTheTaps) {
-    tap(leftMouseDownMask, TapVerdict::Swallow);
-    tap(leftMouseDraggedMask, TapVerdict::Swallow);
-    tap(leftMouseUpMask, TapVerdict::Pass);
-
-    other.moveTo(250, 200);
-    other.button(1, true);
-    other.moveTo(300, 260);
-    other.button(1, false);
-    ASSERT_TRUE(test::pumpUntil([&] { return seen.count(EventType::LeftMouseUp) == 1; }));
-
-    ASSERT_EQ(seen.count(EventType::LeftMouseDown), 1u);
-    EXPECT_EQ(seen.events.front().location, topLeft(250, 200));
-    ASSERT_NE(seen.last(EventType::LeftMouseDragged), nullptr);
-    EXPECT_EQ(seen.last(EventType::LeftMouseDragged)->location, topLeft(300, 260));
-    EXPECT_EQ(seen.last(EventType::LeftMouseUp)->location, topLeft(300, 260));
-    EXPECT_EQ(seen.count(EventType::MouseMoved), 0u);
-    other.poll();
-    EXPECT_EQ(other.buttonPresses(window), 0);
-    EXPECT_EQ(other.buttonReleases(window), 0);
-
-    // The grab ended with the release: with the taps off, clicks reach the window again.
-    taps.clear();
-    click(260, 210);
-    EXPECT_TRUE(windowGetsPresses(1));
-}
 
 TEST_F(X11Taps, AThrowingTapLetsThePressThrough) {
     taps.push_back(service->createTap(leftMouseDownMask, [](const InputEvent&) -> TapVerdict {
@@ -160,61 +127,6 @@ TEST_F(X11Taps, ADisabledTapHoldsNoGrab) {
     EXPECT_TRUE(seen.events.empty());
 }
 
-TEST_F(X11Taps, ButtonOneHeldByAnotherProgramIsLoggedAndTheClickIsTheirs) {
-    ASSERT_TRUE(other.grabButton1());
-    tap(leftMouseDownMask, TapVerdict::Swallow);
-    EXPECT_TRUE(log.contains("the left mouse button is held by another program"));
-    other.ungrabButton1();
-}
-
-// Drags of another program are outside our grab: observed, never withheld.
-TEST_F(X11Taps, AnotherProgramsDragIsObserved) {
-    tap(leftMouseDraggedMask | mouseMovedMask, TapVerdict::Pass);
-    other.moveTo(250, 200);
-    other.button(1, true);
-    other.moveTo(280, 230);
-    const bool dragged = test::pumpUntil([&] {
-        const InputEvent* d = seen.last(EventType::LeftMouseDragged);
-        return d && d->location == topLeft(280, 230);
-    });
-    other.button(1, false);
-    EXPECT_TRUE(dragged);
-    EXPECT_TRUE(windowGetsPresses(1));
-}
-
-TEST_F(X11Taps, EscapeIsSwallowedOrPassedAndOtherKeysAreLeftAlone) {
-    other.focus(window);
-    const xcb_keycode_t escape = other.keycode(keysym::escape);
-    const xcb_keycode_t a = other.keycode('a');
-    const auto windowGot = [&](xcb_keycode_t k, int n) {
-        return test::pumpUntil([&] {
-            other.poll();
-            return other.keyPresses(window, k) >= n;
-        }, 1000ms);
-    };
-
-    tap(keyDownMask, TapVerdict::Swallow);
-    other.tap(keysym::escape);
-    ASSERT_TRUE(test::pumpUntil([&] { return seen.count(EventType::KeyDown) == 1; }));
-    EXPECT_EQ(seen.events.front().keyCode, 53);
-    EXPECT_FALSE(windowGot(escape, 1));
-
-    // The keyboard is free again, and other keys were never ours.
-    other.tap('a');
-    EXPECT_TRUE(windowGot(a, 1));
-    EXPECT_EQ(seen.count(EventType::KeyDown), 1u);
-
-    taps.clear();
-    tap(keyDownMask, TapVerdict::Pass);
-    other.tap(keysym::escape);
-    EXPECT_TRUE(windowGot(escape, 1));
-    EXPECT_EQ(seen.count(EventType::KeyDown), 2u);
-
-    taps.front()->enable(false);
-    other.tap(keysym::escape);
-    EXPECT_TRUE(windowGot(escape, 2));
-    EXPECT_EQ(seen.count(EventType::KeyDown), 2u);
-}
 
 struct EscapeChord {
     const char* name;
@@ -225,25 +137,31 @@ struct EscapeChord {
 struct EscapeWithModifiers : X11Taps, ::testing::WithParamInterface<EscapeChord> {};
 
 // Whatever the user holds or has locked, Escape is the tap's and the focused window
-// never sees it. (Plain Alt+Escape is left out: the test desktop's window manager binds it.)
+// never sees it; other keys were never the tap's. (Plain Alt+Escape is left out:
+// the test desktop's window manager binds it.) The swallowed and passed clicks and
+// Escape with the taps off are checked end to end, in selection mode.
 TEST_P(EscapeWithModifiers, IsTappedAndSwallowed) {
     other.focus(window);
     tap(keyDownMask, TapVerdict::Swallow);
     for (const std::uint32_t lock : GetParam().locked) other.tap(lock);
     other.chord(GetParam().held, other.keycode(keysym::escape));
     const bool tapped = test::pumpUntil([&] { return seen.count(EventType::KeyDown) == 1; });
+    other.tap('a');
     for (const std::uint32_t lock : GetParam().locked) other.tap(lock);
     EXPECT_TRUE(tapped);
-    test::pumpFor(200ms);
-    other.poll();
+    EXPECT_EQ(seen.events.front().keyCode, 53);
+    EXPECT_TRUE(test::pumpUntil([&] {
+        other.poll();
+        return other.keyPresses(window, other.keycode('a')) == 1;
+    }, 1000ms));
     EXPECT_EQ(other.keyPresses(window, other.keycode(keysym::escape)), 0);
+    EXPECT_EQ(seen.count(EventType::KeyDown), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Modifiers, EscapeWithModifiers,
-    ::testing::Values(EscapeChord{"control", {keysym::control}, {}},
+    ::testing::Values(EscapeChord{"none", {}, {}}, EscapeChord{"control", {keysym::control}, {}},
                       EscapeChord{"altShift", {keysym::alt, keysym::shift}, {}},
-                      EscapeChord{"controlAltSuper", {keysym::control, keysym::alt, keysym::super}, {}},
                       EscapeChord{"numLock", {}, {keysym::numLock}},
                       EscapeChord{"capsLockAltControl", {keysym::alt, keysym::control}, {keysym::capsLock}},
                       EscapeChord{"bothLocksShiftSuper", {keysym::shift, keysym::super},
@@ -286,7 +204,11 @@ TEST_F(X11Taps, ACapturedPointerReachesNoOtherWindowUntilReleased) {
     EXPECT_TRUE(windowGetsPresses(1));
 }
 
-TEST_F(X11Taps, APointerHeldByAnotherProgramIsLeftToIt) {
+TEST_F(X11Taps, AButtonOrPointerHeldByAnotherProgramIsLeftToIt) {
+    ASSERT_TRUE(other.grabButton1());
+    tap(leftMouseDownMask, TapVerdict::Swallow);
+    EXPECT_TRUE(log.contains("the left mouse button is held by another program"));
+    other.ungrabButton1();
     ASSERT_TRUE(other.grabPointer());
     service->capturePointer();
     EXPECT_TRUE(log.contains("the pointer is held by another program"));
