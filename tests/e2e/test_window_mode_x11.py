@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Window mode and view mode on a real desktop (two monitors, picom, an
 accessibility bus): the hole is the window (frame included) or the accessible
-panel under the pointer, follows the window's moves and resizes, stops with the
-close shortcut; with "bringtofront" off it is the active window, raised nothing.
+panel under the pointer, follows the window's moves and resizes, goes with the
+close shortcut.
 The pointer scenario runs under openbox, and under fluxbox and i3 (floating),
 whose frames are override-redirect windows."""
 import os
@@ -13,7 +13,6 @@ from e2e_support import (BACKGROUND, BUILD_DIR, Checks, Desktop, DesktopError, L
                          preset_shortcuts, run_main, start_dimwell, veiled, write_prefs)
 
 FIXTURE = os.path.join(BUILD_DIR, "tests", "x11", "dimwell_atspi_fixture")
-OUT_DIR = out_dir("window-mode")
 
 
 def settled_frame(d, window, done):
@@ -86,13 +85,10 @@ def under_the_pointer(wm):
         checks.wait("04-window-again", window_hole(reference, frame, (rx, ry, rw, rh), "window again")[4:] + [
             ("window again, inside", (rx + rw // 2, ry + rh // 2), (255, 0, 0))])
 
-        # Closing stops tracking: a later move brings nothing back.
+        # Closing stops tracking (that a later move brings nothing back is the
+        # controller's, checked on the simulated desktop).
         d.key(shortcuts["closeOverlay"])
         checks.wait("05-closed", [("background", (1500, 200), BACKGROUND)])
-        d.xdotool("windowmove", target, 400, 300)
-        time.sleep(0.7)
-        checks.wait("06-closed-then-moved", [("background", (1500, 200), BACKGROUND),
-                                             ("left of the window", (395, 400), BACKGROUND)], timeout=0.5)
 
         # View mode: the hole is the accessible panel under the pointer.
         fixture = d.spawn([FIXTURE, "--title", "panels", "--geometry", "600x400+1000+150"], name="fixture",
@@ -137,39 +133,5 @@ def under_each_window_manager():
     return failures
 
 
-def active_window():
-    """bringtofront off: the active (red) window, though the pointer rests on the blue one."""
-    shortcuts = preset_shortcuts()
-    failures = []
-    with Desktop(monitors=2) as d:
-        checks = Checks(d, OUT_DIR, failures)
-        write_prefs(d, bringtofront=False)
-        active = red_logo(d, "active", "300x200+300+300")
-        other = red_logo(d, "other", "300x200+900+300", colour="blue")
-        d.activate(active)
-        d.move_pointer(1500, 1000)
-        d.wait_for(lambda: d.xdotool("getactivewindow") == str(active), 5, "the red window to become active")
-        reference = d.capture()
-        program = start_dimwell(d)
-
-        frame = d.frame_rect(active)
-        ox, oy, ow, oh = d.frame_rect(other)
-        d.move_pointer(ox + ow // 2, oy + oh // 2)
-        d.key(shortcuts["windowMode"])
-        checks.wait("11-active-window-hole", window_hole(reference, frame, frame, "active window") + [
-            ("window under the pointer", (ox + ow // 2, oy + oh // 2), veiled((0, 0, 255)))])
-        if d.xdotool("getactivewindow") != str(active):
-            failures.append("the window under the pointer was brought to the front")
-
-        inside = d.window_rect(active)
-        d.xdotool("windowmove", active, 400, 600)
-        moved = settled_frame(d, active, lambda r: r[:2] != inside[:2])
-        checks.wait("12-active-window-moved", window_hole(reference, frame, moved, "moved active window") + [
-            ("where it was", (frame[0] + 20, frame[1] + 20), veiled())])
-        d.terminate(program)
-        failures += missing_log_lines(d, ["active app: xlogo", "window moved"])
-    return failures
-
-
 if __name__ == "__main__":
-    run_main(lambda: under_each_window_manager() + active_window())
+    run_main(under_each_window_manager)
