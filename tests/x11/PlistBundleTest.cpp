@@ -1,5 +1,5 @@
 // The shipped resources as the program reads them from disk: the presets, the
-// tutorial's five shortcuts, the rows, and seeding a first run from them.
+// rows, and seeding a first run from them.
 
 #include "TempFolder.h"
 #include "WindowTestSupport.h"
@@ -25,35 +25,12 @@ protected:
 };
 
 TEST_F(PlistBundleTest, ShippedListsAreTheOnesTheSimulatedDesktopDescribes) {
-    // The core's tests run on the simulated copies; the real files must not drift.
+    // The core's tests run on the simulated copies (the shipped shortcuts, the
+    // rows all switched on); the real files must not drift.
     EXPECT_EQ(bundle.propertyList("hotkeys"), simres::hotkeysPlist());
     EXPECT_EQ(bundle.propertyList("hotkeySettings"), simres::hotkeySettingsPlist());
     EXPECT_TRUE(log.lines.empty());
 }
-
-struct TutorialShortcut {
-    const char* mode;
-    std::uint32_t keycode;
-    const char* character;
-};
-
-void PrintTo(const TutorialShortcut& row, std::ostream* os) { *os << row.mode; }
-
-class TutorialShortcutTest : public PlistBundleTest, public ::testing::WithParamInterface<TutorialShortcut> {};
-
-TEST_P(TutorialShortcutTest, FirstPresetIsControlShiftAndTheLetter) {
-    const auto hotkeys = bundle.propertyList("hotkeys");
-    ASSERT_TRUE(hotkeys && lookup(*hotkeys, "default1"));
-    EXPECT_EQ(HotkeyRecord::fromValue(lookup(*lookup(*hotkeys, "default1"), GetParam().mode)),
-              (HotkeyRecord{true, false, true, false, GetParam().keycode, GetParam().character}));
-}
-
-INSTANTIATE_TEST_SUITE_P(Tutorial, TutorialShortcutTest,
-                         ::testing::Values(TutorialShortcut{"selectMode", 6, "Z"}, TutorialShortcut{"windowMode", 7, "X"},
-                                           TutorialShortcut{"closeOverlay", 0, "A"},
-                                           TutorialShortcut{"patternMode", 8, "C"},
-                                           TutorialShortcut{"viewMode", 9, "V"}),
-                         [](const auto& row) { return std::string(row.param.mode); });
 
 TEST_F(PlistBundleTest, BothPresetsGiveEveryModeADistinctShortcutWithAModifier) {
     const auto hotkeys = bundle.propertyList("hotkeys");
@@ -71,30 +48,16 @@ TEST_F(PlistBundleTest, BothPresetsGiveEveryModeADistinctShortcutWithAModifier) 
     }
 }
 
-TEST_F(PlistBundleTest, RowsNameEveryModeOnceAndStartEnabled) {
-    const auto settings = bundle.propertyList("hotkeySettings");
-    ASSERT_TRUE(settings);
-    const Value* rows = lookup(*settings, "hotkeyarray");
-    ASSERT_TRUE(rows && rows->asArray());
-    std::set<std::string> modes;
-    for (const Value& row : *rows->asArray()) {
-        const HotkeySettingsEntry e = HotkeySettingsEntry::fromValue(row);
-        EXPECT_TRUE(e.enabled) << e.mode;
-        EXPECT_FALSE(e.name.empty()) << e.mode;
-        EXPECT_NE(hotkeyIdForMode(e.mode), 0u) << e.mode;
-        modes.insert(e.mode);
-    }
-    EXPECT_EQ(modes.size(), 8u);
-    EXPECT_EQ(rows->asArray()->size(), 8u);
-}
-
-// A date where the opacity belongs was set by someone: not a first run. Only the
-// opacity is seeded again; the switches stay and the tutorial does not open.
-TEST_F(PlistBundleTest, DateForTheOpacityReseedsItAloneWithoutAFirstRun) {
+// Dates and data have no place in the preferences: they are skipped with a log
+// line naming them, the rest is kept. A date where the opacity belongs was set
+// by someone: not a first run. Only the opacity is seeded again; the switches
+// stay and the tutorial does not open.
+TEST_F(PlistBundleTest, DatesAndDataAreSkippedAndADateForTheOpacityReseedsItAlone) {
     const dimwell::test::TempFolder dir;
     const std::string path = dir.write("prefs.plist", R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict>
   <key>opacity</key><date>2020-01-01T00:00:00Z</date>
+  <key>blob</key><data>AAEC</data>
   <key>clickout</key><false/>
 </dict></plist>)");
     PlistDefaults defaults(path, log);
@@ -103,6 +66,8 @@ TEST_F(PlistBundleTest, DateForTheOpacityReseedsItAloneWithoutAFirstRun) {
     EXPECT_EQ(floatForKey(defaults, prefkey::opacity), 0.8f);
     EXPECT_FALSE(boolForKey(PlistDefaults(path, log), prefkey::clickOut));
     EXPECT_TRUE(log.contains("\"opacity\" is damaged"));
+    EXPECT_FALSE(defaults.object("blob").has_value());
+    EXPECT_TRUE(log.contains("blob"));
 }
 
 TEST_F(PlistBundleTest, MissingListYieldsNothingAndSaysSo) {

@@ -2,6 +2,7 @@
 // entries any path survives in, and the list operations on a real folder.
 
 #include "platform/linux/session/DesktopEntry.h"
+#include "platform/linux/prefs/PlistDefaults.h"
 #include "platform/linux/session/XdgLoginItems.h"
 #include "TempFolder.h"
 #include "platform/sim/SimLog.h"
@@ -148,18 +149,19 @@ TEST_F(Autostart, AddingFailsCleanlyWhenTheFolderCannotBeWritten) {
     EXPECT_TRUE(files().empty());
 }
 
-TEST(AutostartFolder, FollowsXdgConfigHomeAndIgnoresARelativeOne) {
-    const char* savedConfig = std::getenv("XDG_CONFIG_HOME");
-    const std::string config = savedConfig ? savedConfig : "";
-    setenv("XDG_CONFIG_HOME", "/tmp/cfg", 1);
-    EXPECT_EQ(XdgLoginItemsService::userAutostartFolder(), "/tmp/cfg/autostart");
-    setenv("XDG_CONFIG_HOME", "relative", 1);
-    EXPECT_EQ(XdgLoginItemsService::userAutostartFolder(), std::string(std::getenv("HOME")) + "/.config/autostart");
-    if (savedConfig) {
-        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    } else {
-        unsetenv("XDG_CONFIG_HOME");
+// The autostart folder and the preferences file both live under $XDG_CONFIG_HOME,
+// or ~/.config when it is unset or relative.
+TEST(ConfigFolders, FollowXdgConfigHomeAndIgnoreARelativeOne) {
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string keep = saved ? saved : "";
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    for (const auto& [value, base] : {std::pair<std::string, std::string>{"/tmp/cfg", "/tmp/cfg"},
+                                      {"relative", home + "/.config"}}) {
+        setenv("XDG_CONFIG_HOME", value.c_str(), 1);
+        EXPECT_EQ(XdgLoginItemsService::userAutostartFolder(), base + "/autostart");
+        EXPECT_EQ(PlistDefaults::defaultPath(), base + "/Dimwell/com.Orvalen.Dimwell.plist");
     }
+    saved ? setenv("XDG_CONFIG_HOME", keep.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace
