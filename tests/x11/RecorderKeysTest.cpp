@@ -14,7 +14,8 @@ namespace {
 using Kind = RecorderPress::Kind;
 
 // On the test desktop's US layout; keys found by what they type, as the
-// server's keycodes differ between keycode sets.
+// server's keycodes differ between keycode sets. Tab and a key no stored code
+// names are typed into the settings window itself.
 TEST(RecorderKeys, PressesGiveThePhysicalKeysCodeAndWhatItTypes) {
     DIMWELL_REQUIRE_DESKTOP();
     const X11KeyboardLayout layout(test::qtConnection(), nullptr);
@@ -27,10 +28,8 @@ TEST(RecorderKeys, PressesGiveThePhysicalKeysCodeAndWhatItTypes) {
         {'w', Kind::Key, {13, kControlKeyMask, "W"}},           // upper-cased, as stored
         {' ', Kind::Key, {49, kControlKeyMask, " "}},           // Space types a blank
         {0xff9c, Kind::Key, {83, kControlKeyMask, "1"}},        // the keypad types digits
-        {0xff09, Kind::Key, {48, kControlKeyMask, "Tab"}},      // types no text: its name
         {0xffc2, Kind::Key, {96, kControlKeyMask, "F5"}},
         {0xffe1, Kind::Modifier, {}}, {0xff7f, Kind::Modifier, {}},   // Shift, Num Lock
-        {0xff67, Kind::NoCode, {}},                                    // Menu: no stored code names it
     };
     for (const auto& row : rows) {
         const RecorderPress press = recorderPress(keyboard.keycode(row.keysym), kControlKeyMask, layout);
