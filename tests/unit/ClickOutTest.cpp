@@ -49,16 +49,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ClickCase{"otherDisplay", {2000, 300}, false}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(ClickOut, ClosedOverlayMeansTheClickNeverReachesAnyone) {
-    show();
-    click(600, 300);
-    EXPECT_FALSE(surface(0).isVisible());
-    EXPECT_TRUE(desk.input.passed().empty());
-    EXPECT_FALSE(tapOn(leftMouseDownMask));
-    // The next click goes through untouched: the tap is off.
-    EXPECT_EQ(click(600, 300), TapVerdict::Pass);
-}
-
 TEST_F(ClickOut, HoleSpanningTwoDisplaysPassesOnBothParts) {
     c().setUpWindowsForRect({1300, 100, 300, 200});
     EXPECT_EQ(click(1350, 750), TapVerdict::Pass);

@@ -1,5 +1,5 @@
-// Creating the overlay controller: the switches it mirrors, its taps, its hotkey
-// handler, and the accessibility alert with its guard.
+// Creating the overlay controller: its taps, the accessibility alert with its
+// guard, and taps the platform refuses.
 
 #include "Harness.h"
 
@@ -7,24 +7,17 @@ namespace dimwell::test {
 namespace {
 
 const char* const kTitle = "Enable Access for Assistive Devices";
-const char* const kMessage =
-    "Dimwell makes use of accessibility features built into Mac OS that are currently disabled on your computer. "
-    "To turn on these features, please click the button below to open Universal Access settings and check the "
-    "option labeled \"Enable access for assistive devices.\"\n";
 const char* const kPane = "/System/Library/PreferencePanes/UniversalAccessPref.prefPane";
 
-TEST(Creation, TrustedCreatesFiveDisabledTapsInOrder) {
+// Every tap starts switched off: an Escape or a click before any overlay is the
+// front program's.
+TEST(Creation, TrustedCreatesEveryTapSwitchedOff) {
     Running h;
-    const std::vector<std::uint64_t> order = {keyDownMask, leftMouseDraggedMask, leftMouseDownMask, leftMouseUpMask,
-                                              mouseMovedMask};
-    EXPECT_EQ(h.desk.input.creationOrder(), order);
-    for (const std::uint64_t m : order) {
+    for (const std::uint64_t m : {keyDownMask, leftMouseDraggedMask, leftMouseDownMask, leftMouseUpMask, mouseMovedMask}) {
         ASSERT_NE(h.desk.input.tap(m), nullptr) << m;
         EXPECT_FALSE(h.tapOn(m)) << m;
     }
     EXPECT_TRUE(h.desk.alerts.shown().empty());
-    EXPECT_EQ(h.desk.hotkeys.handlersInstalled(), 1);
-    EXPECT_TRUE(h.desk.displays.hasCallback());
 }
 
 TEST(Creation, UntrustedShowsTheAlertOnceAndSkipsTheKeyTap) {
@@ -34,7 +27,7 @@ TEST(Creation, UntrustedShowsTheAlertOnceAndSkipsTheKeyTap) {
     ASSERT_EQ(h.desk.alerts.shown().size(), 1u);
     const SimAlert& a = h.desk.alerts.shown()[0];
     EXPECT_EQ(a.title, kTitle);
-    EXPECT_EQ(a.message, kMessage);
+    EXPECT_NE(a.message.find("Enable access for assistive devices"), std::string::npos);
     EXPECT_EQ(a.defaultButton, "Open Universal Access");
     EXPECT_EQ(a.alternateButton, "Close");
     EXPECT_EQ(h.desk.input.tapsCreated(keyDownMask), 0);

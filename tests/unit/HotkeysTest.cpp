@@ -113,23 +113,7 @@ TEST_F(Hotkeys, ControllerGoneReleasesItsHotkeys) {
     desk.hotkeys.deliver({htk('6'), 6});   // a press already on its way
 }
 
-TEST(HotkeyDispatch, ActionsOfTheSimpleIds) {
-    Running h;
-    h.c().startHotkeys();
-    h.desk.hotkeys.press(6);
-    EXPECT_GT(h.storedOpacity(), 0.8f) << "raised while hidden";
-    h.desk.hotkeys.press(7);
-    h.desk.hotkeys.press(7);
-    EXPECT_LT(h.storedOpacity(), 0.8f);
-    h.desk.hotkeys.press(1);
-    EXPECT_TRUE(h.c().dragStart());
-    h.desk.hotkeys.press(2);
-    EXPECT_FALSE(h.c().dragStart());
-    EXPECT_FALSE(h.c().overlayVisible());
-    h.desk.hotkeys.press(8);
-    EXPECT_FALSE(h.c().clickOut());
-}
-
+// Each id's action, through this same dispatch, is checked with the remote actions.
 TEST(HotkeyDispatch, UnknownIdsDoNothing) {
     Running h;
     const auto lines = h.desk.log.lines().size();

@@ -102,12 +102,6 @@ struct ViewMode : OneDisplay {
     }
 };
 
-TEST_F(ViewMode, WindowChildrenUnreadableGivesTheWholeWindow) {
-    window->children.reset();
-    c().focusViews();
-    EXPECT_EQ(hole(0), cocoa(kWindow));
-}
-
 // Two windows of one application under the pointer: the hole stays within the
 // chosen window-list entry although the descent runs in another window.
 TEST_F(ViewMode, DescentInAnotherWindowIsStillClippedToTheChosenEntry) {
@@ -149,13 +143,6 @@ TEST_F(ViewMode, MainViewFallsBackToTheFirstWindow) {
     desk.accessibility.setMainWindow(kPid, nullptr);
     c().focusMainView();
     EXPECT_EQ(hole(0), cocoa(kC1.frame));
-}
-
-TEST_F(ViewMode, MainViewWithThisProgramActiveCloses) {
-    c().setUpWindowsForRect({1, 1, 1, 1});
-    desk.workspace.setActiveApplication(4242, "Dimwell");
-    c().focusMainView();
-    EXPECT_FALSE(c().overlayVisible());
 }
 
 TEST_F(ViewMode, WithoutTheAccessibilityBusTheUserIsToldOnceHowToTurnItOn) {

@@ -35,10 +35,19 @@ TEST_F(Tracking, MovingOntoTheSecondDisplayMovesTheHoleThere) {
     EXPECT_EQ(hole(1), (Rect{560, 500, 400, 300}));
 }
 
-TEST_F(Tracking, ConversionUsesTheMainScreenHeightAtTheNotification) {
+// Every conversion reads the main screen's height of its moment: a tracked move,
+// a window-mode press and a selection press.
+TEST_F(Tracking, ConversionsUseTheMainScreenHeightOfTheirMoment) {
     desk.displays.setMainScreenHeight(1000);
     desk.accessibility.moved(ax);
     EXPECT_EQ(hole(0), topLeftToCocoa({100, 100, 400, 300}, 1000));
+    c().closeOverlay();
+    pointer(200, 700);
+    c().focusWindow();
+    EXPECT_EQ(hole(0), topLeftToCocoa({100, 100, 400, 300}, 1000));
+    c().setMouseInput();
+    event(EventType::LeftMouseDown, 100, 200);
+    EXPECT_EQ(c().allWindows()[0]->initialLocation(), (Point{100, 799}));
 }
 
 struct Stopper {

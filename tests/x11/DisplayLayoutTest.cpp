@@ -43,10 +43,6 @@ TEST_P(DisplayLayoutTest, Displays) {
 INSTANTIATE_TEST_SUITE_P(
     Heads, DisplayLayoutTest,
     ::testing::Values(
-        LayoutCase{"side_by_side",
-                   {{1, 0, 0, 1920, 1080, true}, {2, 1920, 0, 1280, 1024, false}},
-                   1,
-                   {{1, {0, 0, 1920, 1080}, false, 0}, {2, {1920, 0, 1280, 1024}, false, 0}}},
         // Top-left space starts at the main display, wherever the server put it.
         LayoutCase{"primary_second",
                    {{1, 0, 0, 1280, 1024, false}, {2, 1280, 100, 1920, 1080, true}},
