@@ -5,6 +5,7 @@ dims the screen, "Quit Dimwell" ends the program and the tutorial of the first r
 and so does a hang-up.
 Without a tray host the hotkeys work and the icon comes with a host. A second
 Dimwell on the display exits at once, whatever its environment."""
+import contextlib
 import os
 import signal
 import unittest
@@ -38,37 +39,46 @@ def exit_status(d, popen):
     return popen.returncode
 
 
+@contextlib.contextmanager
+def first_run(tray, **desktop):
+    """A desktop and a Dimwell on its first run, whose tutorial must end with it;
+    started detached, a tutorial would outlive a failed run."""
+    tutorials = set()
+    try:
+        with Desktop(monitors=1, **desktop) as d:
+            if tray:
+                d.spawn(["tint2"], name="tint2")
+            app = start_dimwell(d)
+            tutorials = d.wait_for(lambda: tutorial_pids(d), STEP, "the tutorial window")
+            yield d, app
+            d.wait_for(lambda: not any(_alive(p) for p in tutorials), STEP, "the tutorial to end")
+    finally:
+        for pid in tutorials:
+            if _alive(pid):
+                os.kill(pid, signal.SIGKILL)
+
+
 class Tray(unittest.TestCase):
     def test_icon_menu_selection_and_quit(self):
-        tutorials = set()
-        try:
-            with Desktop(monitors=1) as d:
-                d.spawn(["tint2"], name="tint2")
-                app = start_dimwell(d)   # a first run: the tutorial opens too
-                tutorials = d.wait_for(lambda: tutorial_pids(d), STEP, "the tutorial window")
-                x, y, w, h = wait_for_tray_icon(d)
-                d.wait_for_pixel(x + w // 2 - 3, y + h // 2, ICON_LIGHT, tolerance=8)
-                d.screenshot(os.path.join(OUT_DIR, "icon-in-tray.png"))
+        with first_run(tray=True) as (d, app):
+            x, y, w, h = wait_for_tray_icon(d)
+            d.wait_for_pixel(x + w // 2 - 3, y + h // 2, ICON_LIGHT, tolerance=8)
+            d.screenshot(os.path.join(OUT_DIR, "icon-in-tray.png"))
 
-                d.click(x + w // 2, y + h // 2)
-                wait_for_line(d, "menu active")
-                d.screenshot(os.path.join(OUT_DIR, "menu-open.png"))
-                d.key("Down", "Return")   # the first item, Start selection
-                wait_for_line(d, "menu resigned")
-                d.wait_for_pixel(*PROBE, SELECTION, tolerance=3)
-                d.screenshot(os.path.join(OUT_DIR, "selection-started.png"))
-                d.key("Escape")
-                d.wait_for_pixel(*PROBE, BACKGROUND, tolerance=1)
+            d.click(x + w // 2, y + h // 2)
+            wait_for_line(d, "menu active")
+            d.screenshot(os.path.join(OUT_DIR, "menu-open.png"))
+            d.key("Down", "Return")   # the first item, Start selection
+            wait_for_line(d, "menu resigned")
+            d.wait_for_pixel(*PROBE, SELECTION, tolerance=3)
+            d.screenshot(os.path.join(OUT_DIR, "selection-started.png"))
+            d.key("Escape")
+            d.wait_for_pixel(*PROBE, BACKGROUND, tolerance=1)
 
-                d.click(x + w // 2, y + h // 2)
-                wait_for_line(d, "menu active", count=2)
-                d.key("Up", "Return")   # the last item, Quit Dimwell
-                self.assertEqual(exit_status(d, app), 0)
-                d.wait_for(lambda: not any(_alive(p) for p in tutorials), STEP, "the tutorial to end")
-        finally:
-            for pid in tutorials:   # started detached, a tutorial would outlive a failed run
-                if _alive(pid):
-                    os.kill(pid, signal.SIGKILL)
+            d.click(x + w // 2, y + h // 2)
+            wait_for_line(d, "menu active", count=2)
+            d.key("Up", "Return")   # the last item, Quit Dimwell
+            self.assertEqual(exit_status(d, app), 0)
 
     def test_without_a_tray_host_hotkeys_work_and_the_icon_comes_later(self):
         with Desktop(monitors=1) as d:
@@ -93,18 +103,9 @@ class Tray(unittest.TestCase):
             self.assertEqual(log_lines(d).count(NO_BUS), 1)
 
     def test_a_hang_up_quits_like_quit_and_ends_the_tutorial(self):
-        tutorials = set()
-        try:
-            with Desktop(monitors=1, compositor=False) as d:
-                app = start_dimwell(d)   # a first run: the tutorial opens too
-                tutorials = d.wait_for(lambda: tutorial_pids(d), STEP, "the tutorial window")
-                app.send_signal(signal.SIGHUP)
-                self.assertEqual(exit_status(d, app), 0)
-                d.wait_for(lambda: not any(_alive(p) for p in tutorials), STEP, "the tutorial to end")
-        finally:
-            for pid in tutorials:
-                if _alive(pid):
-                    os.kill(pid, signal.SIGKILL)
+        with first_run(tray=False, compositor=False) as (d, app):
+            app.send_signal(signal.SIGHUP)
+            self.assertEqual(exit_status(d, app), 0)
 
     def test_a_second_dimwell_on_the_display_exits_at_once(self):
         with Desktop(monitors=1, compositor=False) as d:

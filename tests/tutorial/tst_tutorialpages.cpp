@@ -6,8 +6,6 @@
 
 #include <QtTest>
 
-#include <algorithm>
-#include <set>
 
 using namespace dimwell;
 
@@ -119,26 +117,6 @@ private Q_SLOTS:
         QCOMPARE(flowed[2][1].run, size_t{4});
         QCOMPARE(flowed[2][1].x, 4.0);
         QVERIFY(flowText({}, 100, unitWidth).empty());
-    }
-
-    void everyTextAndPictureHasOnePlace() {
-        std::multiset<std::string_view> texts;
-        std::multiset<std::string_view> pictures;
-        for (const auto& page : tutorialPages()) {
-            texts.insert(page.textView);
-            for (const auto& picture : page.pictures) {
-                pictures.insert(picture.view);
-            }
-        }
-        for (const auto view : kTextViewsInLoadOrder) {
-            QVERIFY2(texts.count(view) == 1, std::string(view).c_str());
-        }
-        QCOMPARE(texts.size(), kTextViewsInLoadOrder.size());
-        for (const auto& picture : kPictures) {
-            const size_t expected = picture.view == "tutbackgroundView" ? 0 : 1; // the background is the window's
-            QVERIFY2(pictures.count(picture.view) == expected, std::string(picture.view).c_str());
-        }
-        QCOMPARE(pictures.count(kPrefPicture.view), size_t{1});
     }
 
     void framesStayInThePageAndApart() {
