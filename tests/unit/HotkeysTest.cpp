@@ -73,14 +73,6 @@ TEST_F(Hotkeys, UnusableRecordsAreNeverRegisteredAndNamedOnce) {
     EXPECT_EQ(desk.log.startingWith("no usable shortcut").size(), 1u) << "not repeated per press";
 }
 
-TEST_F(Hotkeys, RecordsAreReadAfreshAtEachStart) {
-    c().startHotkeys();
-    c().stopHotkeys();
-    setRecord("selectMode", record(Command, 1, "S"));
-    c().startHotkeys();
-    EXPECT_EQ(*desk.hotkeys.registrationFor(1), (SimRegistration{1, 256, {htk('1'), 1}}));
-}
-
 TEST_F(Hotkeys, RefusedCombinationLeavesOnlyThatIdUnregistered) {
     desk.hotkeys.refuse(kVK_Z, 4608);
     c().startHotkeys();

@@ -196,32 +196,14 @@ TEST(HotkeyRecordWriting, WritesAllSixKeysAndLeavesOthersAlone) {
     EXPECT_EQ(HotkeyRecord::fromValue(&out), r);
 }
 
-struct Encoding {
-    unsigned mods;
-    std::uint32_t hotkey;
-    std::uint64_t menu;
-    const char* glyphs;
-};
-
-struct ModifierEncodings : ::testing::TestWithParam<Encoding> {};
-
-TEST_P(ModifierEncodings, EachFormIsTheSumOfItsFlags) {
-    const Value v = record(GetParam().mods, 6, "Z");
-    const HotkeyRecord r = HotkeyRecord::fromValue(&v);
-    EXPECT_EQ(r.hotkeyModifiers(), GetParam().hotkey);
-    EXPECT_EQ(r.menuModifierMask(), GetParam().menu);
-    EXPECT_EQ(r.glyphs(), GetParam().glyphs);
-    EXPECT_EQ(r.displayString(), std::string(GetParam().glyphs) + "Z");
+// The modifiers' numbers are checked where they are used: registration, the
+// menu, the settings window. Their glyphs come in one order whatever the flags.
+TEST(HotkeyRecordGlyphs, ControlOptionShiftCommandThenTheKey) {
+    const Value all = record(Command | Shift | Option | Control, 6, "Z");
+    EXPECT_EQ(HotkeyRecord::fromValue(&all).displayString(), "\u2303\u2325\u21E7\u2318Z");
+    const Value some = record(Command | Option, 6, "Z");
+    EXPECT_EQ(HotkeyRecord::fromValue(&some).displayString(), "\u2325\u2318Z");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, ModifierEncodings,
-    ::testing::Values(Encoding{Command, 256, 0x100000, "\u2318"}, Encoding{Shift, 512, 0x20000, "\u21E7"},
-                      Encoding{Option, 2048, 0x80000, "\u2325"}, Encoding{Control, 4096, 0x40000, "\u2303"},
-                      Encoding{Control | Shift, 4608, 0x60000, "\u2303\u21E7"},
-                      // Glyph order is Control, Option, Shift, Command, whatever the flags.
-                      Encoding{Command | Shift | Option | Control, 6912, 0x1E0000, "\u2303\u2325\u21E7\u2318"},
-                      Encoding{Command | Option, 2304, 0x180000, "\u2325\u2318"}, Encoding{None, 0, 0, ""}));
 
 // ---- the active-shortcut rule ------------------------------------------------
 

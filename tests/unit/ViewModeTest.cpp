@@ -139,12 +139,6 @@ TEST_F(ViewMode, MainViewWithThePointerOutsideIsTheWholeWindowWithoutDescent) {
     EXPECT_TRUE(desk.log.startingWith("child ").empty());
 }
 
-TEST_F(ViewMode, MainViewFallsBackToTheFirstWindow) {
-    desk.accessibility.setMainWindow(kPid, nullptr);
-    c().focusMainView();
-    EXPECT_EQ(hole(0), cocoa(kC1.frame));
-}
-
 TEST_F(ViewMode, WithoutTheAccessibilityBusTheUserIsToldOnceHowToTurnItOn) {
     struct Told : AppControllerDelegate {
         std::vector<std::string> texts;

@@ -112,28 +112,23 @@ TEST_P(WindowModeWithoutMatch, HoleIsTheListRectNothingRaisedNoTracking) {
     ASSERT_TRUE(c().addedObserver());
     GetParam().arrange(*this);
     const auto raised = desk.accessibility.broughtToFront().size();
+    const auto madeMain = desk.accessibility.madeMain().size();
     c().focusWindow();
     EXPECT_EQ(hole(0), cocoa(listBounds));
     EXPECT_TRUE(c().overlayVisible());
     EXPECT_FALSE(c().addedObserver());
     EXPECT_TRUE(desk.accessibility.registrations().empty());
     EXPECT_EQ(desk.accessibility.broughtToFront().size(), raised);
+    EXPECT_EQ(desk.accessibility.madeMain().size(), madeMain);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WindowModeWithoutMatch,
     ::testing::Values(NoMatch{"noAccessibilityWindowUnderPointer", [](WindowMode& fx) { fx.ax1->setFrame({0, 0, 5, 5}); }},
-                      NoMatch{"windowsUnreadable", [](WindowMode& fx) { fx.desk.accessibility.setWindowsUnreadable(fx.kPid); }}),
+                      NoMatch{"windowsUnreadable", [](WindowMode& fx) { fx.desk.accessibility.setWindowsUnreadable(fx.kPid); }},
+                      NoMatch{"appWithoutAccessibilityWindows",
+                              [](WindowMode& fx) { fx.desk.windowServer.windows().front().ownerPid = 999; }}),
     [](const auto& p) { return std::string(p.param.name); });
-
-TEST_F(WindowMode, AppWithNoAccessibilityWindowsStillGetsItsHole) {
-    desk.windowServer.windows().front().ownerPid = 999;
-    c().focusWindow();
-    EXPECT_EQ(hole(0), cocoa(listBounds));
-    EXPECT_TRUE(desk.log.contains("windows in app 0"));
-    EXPECT_FALSE(c().addedObserver());
-    EXPECT_TRUE(desk.accessibility.madeMain().empty());
-}
 
 TEST_F(WindowMode, EndsSelectionModeFirst) {
     c().setMouseInput();

@@ -126,14 +126,5 @@ TEST_F(Tracking, NotificationForAWindowThatWentAwayKeepsTheHole) {
     EXPECT_TRUE(c().overlayVisible());
 }
 
-TEST_F(Tracking, MainWindowModeTracksToo) {
-    desk.workspace.setActiveApplication(kPid, "Editor");
-    desk.accessibility.setMainWindow(kPid, ax);
-    c().focusMainWindow();
-    EXPECT_TRUE(c().addedObserver());
-    desk.accessibility.moveWindow(ax, {300, 200, 400, 300});
-    EXPECT_EQ(hole(0), cocoa({300, 200, 400, 300}));
-}
-
 } // namespace
 } // namespace dimwell::test

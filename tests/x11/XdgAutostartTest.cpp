@@ -90,7 +90,7 @@ struct Autostart : ::testing::Test {
     }
 };
 
-TEST_F(Autostart, AddingWritesACompleteEntryUnderANewNameEachTime) {
+TEST_F(Autostart, AddingWritesACompleteEntryUnderANewNameEachTimeAndRemovingDeletesIt) {
     const std::string dimwell = program("My Programs/Dimwell");
     ASSERT_TRUE(list.insertItem(dimwell));   // the folders do not exist yet
     ASSERT_TRUE(list.insertItem(dimwell));
@@ -106,6 +106,16 @@ TEST_F(Autostart, AddingWritesACompleteEntryUnderANewNameEachTime) {
     ASSERT_TRUE(keys);
     EXPECT_EQ(keys->at("Type"), "Application");
     EXPECT_EQ(keys->at("Exec"), "\"" + dimwell + "\"");
+
+    // Removing deletes the entries and leaves the others.
+    entry("other.desktop", "Exec=/no/such/program\n");
+    for (const LoginItem& item : list.snapshot()) {
+        if (item.resolvedPath == dimwell) {
+            EXPECT_TRUE(list.removeItem(item.id));
+        }
+    }
+    EXPECT_EQ(files(), (Args{"other.desktop"}));
+    EXPECT_FALSE(list.removeItem(12345));
 }
 
 TEST_F(Autostart, EntriesResolveToTheirProgramsAndTheUnresolvableStay) {
@@ -123,19 +133,6 @@ TEST_F(Autostart, EntriesResolveToTheirProgramsAndTheUnresolvableStay) {
 
     EXPECT_EQ(resolved(), (std::vector<std::optional<std::string>>{tool, std::nullopt, target, std::nullopt,
                                                                    std::nullopt, std::nullopt}));
-}
-
-TEST_F(Autostart, RemovingDeletesTheEntryAndLeavesTheOthers) {
-    const std::string dimwell = program("Dimwell");
-    entry("other.desktop", "Exec=/no/such/program\n");
-    ASSERT_TRUE(list.insertItem(dimwell));
-    for (const LoginItem& item : list.snapshot()) {
-        if (item.resolvedPath == dimwell) {
-            EXPECT_TRUE(list.removeItem(item.id));
-        }
-    }
-    EXPECT_EQ(files(), (Args{"other.desktop"}));
-    EXPECT_FALSE(list.removeItem(12345));
 }
 
 TEST_F(Autostart, AddingFailsCleanlyWhenTheFolderCannotBeWritten) {
