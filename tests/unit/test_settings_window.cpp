@@ -115,7 +115,8 @@ TEST_F(Settings, MissingPreferencesOpenAnEmptyWindowThatStillWorks) {
     EXPECT_TRUE(desk.hotkeys.registered().empty());
 }
 
-TEST_F(Settings, GlobalHotkeysAreOffWhileARecorderRecords) {
+// Recording ends with the focus, and as the window gains or loses key status.
+TEST_F(Settings, GlobalHotkeysAreOffOnlyWhileARecorderRecords) {
     open();
     ASSERT_EQ(desk.hotkeys.registered().size(), 8u);
     window.click(kPattern);
@@ -124,6 +125,14 @@ TEST_F(Settings, GlobalHotkeysAreOffWhileARecorderRecords) {
     EXPECT_FALSE(desk.hotkeys.press(1));
     window.makeFirstResponder(nullptr);
     EXPECT_FALSE(controller->activeTextView());
+    EXPECT_EQ(desk.hotkeys.registered().size(), 8u);
+
+    window.click(kSelect);
+    controller->hotkeyWindowActive();
+    EXPECT_FALSE(controller->activeTextView());
+    window.click(kSelect);
+    controller->hotkeyWindowResign();
+    EXPECT_FALSE(window.text(kSelect).editing());
     EXPECT_EQ(desk.hotkeys.registered().size(), 8u);
 }
 
@@ -259,16 +268,6 @@ TEST_F(Settings, ClosingMidRecordingRegistersTheHotkeysAndForgetsTheController) 
     // Nobody listens any more.
     desk.notifications.post("updatesettingsopacity");
     desk.notifications.post("toggleclickout");
-}
-
-TEST_F(Settings, GainingOrLosingKeyStatusEndsRecording) {
-    open();
-    window.click(kSelect);
-    controller->hotkeyWindowActive();
-    EXPECT_FALSE(controller->activeTextView());
-    window.click(kSelect);
-    controller->hotkeyWindowResign();
-    EXPECT_FALSE(window.text(kSelect).editing());
 }
 
 } // namespace
