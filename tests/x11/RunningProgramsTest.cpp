@@ -81,25 +81,21 @@ TEST_F(Tutorials, EveryProcessDeclaringTheIdentityIsFoundAndEndedWhateverItsPath
     EXPECT_TRUE(strangerScript.running());
 }
 
-TEST_F(Tutorials, AnEndedProcessIsNotSignalledAgain) {
+// Another user's process is never found; an ended one is not signalled again.
+TEST_F(Tutorials, OnlyThisUsersLiveProcessesAreEnded) {
     pid_t gone = 0;
     {
         ChildProcess child({real, "30"});
         ASSERT_TRUE(child.waitUntilExecuting(real));
         gone = child.pid();
+        EXPECT_TRUE(processesDeclaring(kTutorialIdentity, getuid() + 1).empty());
+        EXPECT_FALSE(terminateIfDeclaring(gone, kTutorialIdentity, getuid() + 1));
+        EXPECT_TRUE(child.running());
         ASSERT_TRUE(terminateIfDeclaring(gone, kTutorialIdentity, getuid()));
         ASSERT_EQ(child.endingSignal(), SIGTERM);
     }
     EXPECT_FALSE(terminateIfDeclaring(gone, kTutorialIdentity, getuid()));
     EXPECT_TRUE(processesDeclaring(kTutorialIdentity, getuid()).empty());
-}
-
-TEST_F(Tutorials, AnotherUsersProcessIsNeverFound) {
-    ChildProcess child({real, "30"});
-    ASSERT_TRUE(child.waitUntilExecuting(real));
-    EXPECT_TRUE(processesDeclaring(kTutorialIdentity, getuid() + 1).empty());
-    EXPECT_FALSE(terminateIfDeclaring(child.pid(), kTutorialIdentity, getuid() + 1));
-    EXPECT_TRUE(child.running());
 }
 
 TEST_F(Tutorials, ToolsAreFoundBesideTheProgramOrInLibexec) {
