@@ -28,13 +28,6 @@ TEST_F(Tracking, MovesAndResizesPutTheHoleOnTheNewRectangle) {
     EXPECT_EQ(desk.log.count("window moved"), 2);
 }
 
-TEST_F(Tracking, MovingOntoTheSecondDisplayMovesTheHoleThere) {
-    desk.accessibility.moveWindow(ax, {2000, 100, 400, 300});
-    EXPECT_EQ(c().currentWindow(), 1);
-    EXPECT_TRUE(hole(0).isZero());
-    EXPECT_EQ(hole(1), (Rect{560, 500, 400, 300}));
-}
-
 // Every conversion reads the main screen's height of its moment: a tracked move,
 // a window-mode press and a selection press.
 TEST_F(Tracking, ConversionsUseTheMainScreenHeightOfTheirMoment) {
