@@ -277,9 +277,8 @@ private Q_SLOTS:
     void closingEndsTheProgram_data() {
         QTest::addColumn<int>("page");
         QTest::addColumn<bool>("byFinish");
-        for (const auto& page : tutorialPages()) {
-            QTest::addRow("%s", std::string(page.identifier).c_str()) << pageIndex(page.identifier) << false;
-        }
+        QTest::addRow("intro") << pageIndex("intro") << false;
+        QTest::addRow("selection") << pageIndex("selection") << false;
         QTest::addRow("earlyexit, Finish") << pageIndex("earlyexit") << true;
         QTest::addRow("conclusion, Finish") << pageIndex("conclusion") << true;
     }
