@@ -174,9 +174,11 @@ TEST(Reconfiguration, UnplugAndPlugRebuildHiddenWindows) {
     }
     EXPECT_EQ(h.desk.windowFactory.live().size(), 1u);
 
+    h.setOpacity(0.35f);
     h.desk.displays.reconfigure(kTwoDisplays);
     ASSERT_EQ(h.c().allWindows().size(), 2u);
     EXPECT_EQ(h.c().allWindows()[1]->frame(), (Rect{1440, 0, 1920, 1080}));
+    EXPECT_EQ(h.view(1).overlayOpacity(), 0.35f) << "the stored opacity of that moment";
     EXPECT_EQ(h.desk.windowFactory.live().size(), 2u);
     h.c().setUpWindowsForRect({1300, 100, 300, 200});
     EXPECT_EQ(h.hole(1), (Rect{-140, 100, 300, 200}));
@@ -190,13 +192,6 @@ TEST(Reconfiguration, OnlyTheMainDisplaysNotificationRebuilds) {
     EXPECT_EQ(h.desk.windowFactory.live(), before);
     h.desk.displays.fire(1, kDisplayBeginConfiguration);
     EXPECT_NE(h.desk.windowFactory.live(), before);
-}
-
-TEST(Reconfiguration, RebuiltWindowsTakeTheStoredOpacityOfThatMoment) {
-    Running h;
-    h.setOpacity(0.35f);
-    h.desk.displays.fire(1, 0);
-    EXPECT_EQ(h.view(0).overlayOpacity(), 0.35f);
 }
 
 TEST(Reconfiguration, ControllerGoneStopsTheCallbacks) {

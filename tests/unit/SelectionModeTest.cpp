@@ -143,7 +143,8 @@ INSTANTIATE_TEST_SUITE_P(Steps, EscapeDuringSelection,
                          [](const auto& p) { return std::string(p.param.name); });
 
 // The pointer is captured for the whole selection, so programs underneath get no
-// hover or tooltips, and every way out gives it back.
+// hover or tooltips, and every way out gives it back, with the cursor and the
+// stored veil.
 struct WayOut {
     const char* name;
     void (*leave)(Harness&);
@@ -159,8 +160,12 @@ TEST_P(PointerDuringSelection, IsCapturedUntilTheSelectionEnds) {
     EXPECT_TRUE(desk.input.pointerCaptured());
     GetParam().leave(*this);
     EXPECT_FALSE(desk.input.pointerCaptured());
-    if (controller) {
+    if (controller) {   // a program that quits leaves the cursor to the server
         EXPECT_FALSE(c().dragStart());
+        EXPECT_TRUE(desk.input.isCursorVisible());
+    }
+    if (controller && c().overlayVisible()) {
+        EXPECT_EQ(view(0).overlayOpacity(), 0.8f) << "back to the stored veil";
     }
 }
 
@@ -175,6 +180,12 @@ INSTANTIATE_TEST_SUITE_P(
         WayOut{"escape", [](Harness& h) { h.key(kEscape); }},
         WayOut{"closeHotkey", [](Harness& h) { h.c().hotkeyPressed({0, 2}); }},
         WayOut{"patternMode", [](Harness& h) { h.c().focusMainPattern(); }},
+        WayOut{"windowMode",
+               [](Harness& h) {
+                   h.desk.windowServer.addBack({1, {100, 100, 400, 300}, 0, "Editor", 0});
+                   h.c().focusWindow();
+                   EXPECT_TRUE(h.c().overlayVisible());
+               }},
         WayOut{"displaysReconfigured", [](Harness& h) { h.desk.displays.reconfigure("1440x900+0+0"); }},
         WayOut{"quit", [](Harness& h) { h.controller.reset(); }}),
     [](const auto& p) { return std::string(p.param.name); });

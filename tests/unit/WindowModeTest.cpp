@@ -130,15 +130,6 @@ INSTANTIATE_TEST_SUITE_P(
                               [](WindowMode& fx) { fx.desk.windowServer.windows().front().ownerPid = 999; }}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(WindowMode, EndsSelectionModeFirst) {
-    c().setMouseInput();
-    c().focusWindow();
-    EXPECT_FALSE(c().dragStart());
-    EXPECT_TRUE(desk.input.isCursorVisible());
-    EXPECT_EQ(view(0).overlayOpacity(), 0.8f);
-    EXPECT_EQ(hole(0), cocoa(listBounds));
-}
-
 TEST_F(WindowMode, UntrustedShowsTheAlertAndLeavesEverythingAsItWas) {
     c().focusWindow();
     desk.trust.setTrusted(false);
