@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Selection mode and click-out on a real desktop (two monitors, openbox, picom),
-driven with xdotool; an xev window underneath logs which presses, keys and pointer
-moves reach it. Dimwell runs through a link with another name: click-out must
+driven with xdotool; an xev window underneath logs which presses and keys reach
+it. Dimwell runs through a link with another name: click-out must
 know its own windows whatever the program is called."""
 import os
 import shutil
@@ -35,10 +35,6 @@ class Xev:
 
     def escapes(self):
         return sum(b.lstrip().startswith("KeyPress event") and "Escape" in b for b in self._blocks())
-
-    def hovers(self):
-        """Motion and crossings into the window: what hover effects and tooltips follow."""
-        return sum(b.lstrip().startswith(("MotionNotify event", "EnterNotify event")) for b in self._blocks())
 
 
 def wait_count(what, count, expected, failures, timeout=3.0, settle=0.6):
@@ -85,14 +81,8 @@ def main():
             ("vertical line of the cross", (1197, 200, 7, 1), YELLOW),
             ("horizontal line of the cross", (1700, 697, 1, 7), YELLOW)])
 
-        # The pointer is Dimwell's while it aims: crossing xev under the veil gives
-        # it no motion or crossing, so nothing there hovers or shows a tooltip.
-        hovers = xev.hovers()
-        for p in [(400, 400), (500, 450), (600, 500), (1200, 700)]:
-            d.move_pointer(*p)
-            time.sleep(0.05)
-        checks.wait("01b-crosshair-followed", [("vertical line of the cross", (1197, 200, 7, 1), YELLOW)])
-        wait_count("pointer moves reaching xev during the selection", xev.hovers, hovers, failures)
+        # That the pointer is Dimwell's while it aims (no hover or tooltip under the
+        # veil) is checked on the backend against another program's window.
 
         # The drag's press never reaches xev; the hole is exactly where it went.
         x0, y0, x1, y1 = DRAG
@@ -107,12 +97,6 @@ def main():
                     + [(f"{label}: second monitor", FAR_SECOND, veiled())])
         checks.wait("02-dragged-hole", hole("after the drag"))
         wait_count("presses reaching xev after the drag", xev.presses, 0, failures)
-        hovers = xev.hovers()
-        d.move_pointer(mid[0] + 5, mid[1] + 5)
-        try:
-            d.wait_for(lambda: xev.hovers() > hovers, 3.0, "xev seeing the pointer again")
-        except DesktopError as e:
-            failures.append(f"after the selection: {e}")
 
         # Click-out: inside the hole the click goes through, on the veil it closes.
         d.click(*mid)

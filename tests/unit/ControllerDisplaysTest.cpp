@@ -194,10 +194,13 @@ TEST(Reconfiguration, OnlyTheMainDisplaysNotificationRebuilds) {
     EXPECT_NE(h.desk.windowFactory.live(), before);
 }
 
-TEST(Reconfiguration, ControllerGoneStopsTheCallbacks) {
+// A controller that is gone releases its hotkeys, and nothing calls it back.
+TEST(Reconfiguration, ControllerGoneReleasesItsHotkeysAndStopsTheCallbacks) {
     Harness h(kTwoDisplays);
-    h.start();
+    h.start().startHotkeys();
     h.controller.reset();
+    EXPECT_TRUE(h.desk.hotkeys.registered().empty());
+    h.desk.hotkeys.deliver({0x68746B36, 6});   // a press already on its way
     h.desk.displays.reconfigure("1440x900+0+0");
     h.desk.notifications.post(notification::opacityChange);
     EXPECT_TRUE(h.desk.windowFactory.live().empty());

@@ -70,13 +70,11 @@ TEST_F(PlistBundleTest, DatesAndDataAreSkippedAndADateForTheOpacityReseedsItAlon
     EXPECT_TRUE(log.contains("blob"));
 }
 
-TEST_F(PlistBundleTest, MissingListYieldsNothingAndSaysSo) {
+// A list that is not there yields nothing and says so; paths stay inside the folder.
+TEST_F(PlistBundleTest, ResourcePathsStayInsideTheResourceFolder) {
     EXPECT_FALSE(bundle.propertyList("nosuchlist"));
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_NE(log.lines[0].find("nosuchlist.plist"), std::string::npos);
-}
-
-TEST_F(PlistBundleTest, ResourcePathsStayInsideTheResourceFolder) {
     EXPECT_EQ(bundle.resourcePath("hotkeys", "plist"), std::string(DIMWELL_SOURCE_RESOURCES) + "/hotkeys.plist");
     EXPECT_EQ(bundle.resourcePath("hotkeys", "png"), "");
     EXPECT_EQ(bundle.resourcePath("../resources/hotkeys", "plist"), "");
