@@ -247,8 +247,6 @@ private Q_SLOTS:
             // The page's text is not cut off at the bottom of its frame.
             QVERIFY2(view->heightForWidth(view->width()) <= view->height(), std::string(page.identifier).c_str());
         }
-        QCOMPARE(c.selectionWebView(), c.textView("selectionWebView"));
-        QCOMPARE(c.concWebView(), c.textView("concWebView"));
     }
 
     void noContextMenuAndNoSelection() {
