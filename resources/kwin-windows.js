@@ -19,7 +19,9 @@ function clients() {
 
 function kind(c) {
     if (c.desktopWindow) return "desktop";
-    if (c.dock) return "dock";
+    // Panels, notifications, menus and the like are nobody's application window.
+    if (c.dock || c.notification || c.criticalNotification || c.onScreenDisplay || c.tooltip || c.popupMenu
+        || c.dropdownMenu || c.comboBox || c.splash) return "dock";
     if (c.keepAbove) return "above";
     return "normal";
 }
@@ -34,7 +36,7 @@ function shown(c) {
 function report() {
     var list = [];
     var all = clients();
-    var active = workspace.activeClient;
+    var active = activeWindow();
     for (var i = 0; i < all.length; ++i) {
         var c = all[i];
         var g = c.frameGeometry;
@@ -49,11 +51,17 @@ function report() {
     if (Date.now() - askedAt > 30000) ask();
 }
 
+// KWin 6 renamed clients to windows.
+function activeWindow() {
+    return workspace.activeWindow !== undefined ? workspace.activeWindow : workspace.activeClient;
+}
+
 function activate(id) {
     var all = clients();
     for (var i = 0; i < all.length; ++i) {
         if (String(all[i].internalId) === id) {
-            workspace.activeClient = all[i];
+            if (workspace.activeWindow !== undefined) workspace.activeWindow = all[i];
+            else workspace.activeClient = all[i];
             return;
         }
     }
