@@ -12,7 +12,7 @@ pattern mode clears exactly the panel under the pointer, read from the
 window's pixels without the veil, also when a selection's edge crossed it;
 view mode over a Qt window, whose accessible extents count from its own
 corner on Wayland, clears the view under the pointer; the hole follows a window
-that sway moves.
+that sway moves; keys are named by the compositor's keymap as it changes.
 Exits 77 (skipped) when sway cannot start."""
 import os
 import subprocess
@@ -216,6 +216,15 @@ def main():
         d.swaymsg("[app_id=dimwell.window] move position 600 100")
         expect("HEADLESS-1", [(620, 150, WINDOW, "window in the hole"), (950, 150, dimmed(GRAY), "where it was")],
                "the hole following the window")
+        # Keys are named by the compositor's keymap, and renamed when it changes: the
+        # key stored for US "Z" types Y on German, W on French.
+        names = Lines(d.spawn([d.install(os.path.join(BIN, "dimwell_wayland_key_names")), "6", "de", "fr"],
+                              stdout=subprocess.PIPE))
+        for wanted in ("de Y", "fr W"):
+            try:
+                names.expect(wanted, STEP)
+            except AssertionError as e:
+                failures.append(f"key names from the compositor's keymap: {e}")
     except waydesktop.DesktopError as e:
         failures.append(str(e))
     finally:
