@@ -355,15 +355,23 @@ xcb_window_t WindowStack::topLevelOf(xcb_window_t window) const {
 }
 
 std::optional<QRect> WindowStack::frameBounds(xcb_window_t client) const {
-    const xcb_window_t top = topLevelOf(client);
-    if (top == 0) {
-        return std::nullopt;
+    // Each level's geometry goes out with its tree: the top-level's comes back in
+    // the round trip that finds it (a tracked window's every move asks this).
+    xcb_window_t w = client;
+    for (int i = 0; i < 16 && w != 0 && w != root_; ++i) {
+        const auto treeCookie = xcb_query_tree(c_, w);
+        const auto geometryCookie = xcb_get_geometry(c_, w);
+        auto tree = takeReply<xcb_query_tree_reply_t>(c_, treeCookie, xcb_query_tree_reply);
+        auto g = takeReply<xcb_get_geometry_reply_t>(c_, geometryCookie, xcb_get_geometry_reply);
+        if (!tree || !g) {
+            return std::nullopt;
+        }
+        if (tree->parent == root_ || tree->parent == XCB_NONE) {
+            return outerRect(*g);
+        }
+        w = tree->parent;
     }
-    auto g = takeReply<xcb_get_geometry_reply_t>(c_, xcb_get_geometry(c_, top), xcb_get_geometry_reply);
-    if (!g) {
-        return std::nullopt;
-    }
-    return outerRect(*g);
+    return std::nullopt;
 }
 
 std::optional<QRect> WindowStack::clientBounds(xcb_window_t client) const {
