@@ -4,7 +4,12 @@ namespace dimwell {
 
 namespace {
 
-BackendChoice refused(std::string error) { return {Backend::None, {}, std::move(error)}; }
+constexpr const char* kSupported =
+    "Dimwell runs in X11 sessions and on Wayland compositors with layer shell (sway, Hyprland, KDE Plasma and "
+    "other wlroots-based desktops); GNOME on Wayland offers no layer shell, and through Xwayland the veil would "
+    "take the clicks meant for other windows. Log in to an X11 session to use Dimwell there.";
+
+BackendChoice refused(std::string error, bool tellUser = false) { return {Backend::None, std::move(error), tellUser}; }
 
 bool layerShell(const SessionFacts& facts) { return facts.offersLayerShell && facts.offersLayerShell(); }
 
@@ -12,33 +17,25 @@ bool layerShell(const SessionFacts& facts) { return facts.offersLayerShell && fa
 
 BackendChoice chooseBackend(const SessionFacts& facts) {
     if (facts.requested == "x11") {
-        return facts.xDisplay ? BackendChoice{Backend::X11, {}, {}}
-                              : refused("--platform x11, but DISPLAY is not set");
-    }
-    if (facts.requested == "wayland") {
-        if (!facts.waylandDisplay) {
-            return refused("--platform wayland, but WAYLAND_DISPLAY is not set");
+        if (!facts.xDisplay) {
+            return refused("--platform x11, but DISPLAY is not set");
         }
-        return layerShell(facts) ? BackendChoice{Backend::Wayland, {}, {}}
-                                 : refused("--platform wayland, but the compositor offers no layer shell "
-                                           "(zwlr_layer_shell_v1), which the veil needs");
+        // An X display inside a Wayland session is Xwayland. A nested X server
+        // is reached with WAYLAND_DISPLAY unset.
+        return facts.waylandDisplay ? refused("--platform x11 in a Wayland session: " + std::string(kSupported), true)
+                                    : BackendChoice{Backend::X11, {}, false};
+    }
+    if (facts.requested == "wayland" && !facts.waylandDisplay) {
+        return refused("--platform wayland, but WAYLAND_DISPLAY is not set");
     }
     if (facts.waylandDisplay) {
-        if (layerShell(facts)) {
-            return {Backend::Wayland, {}, {}};
-        }
-        if (!facts.xDisplay) {
-            return refused("the Wayland compositor offers no layer shell (zwlr_layer_shell_v1) and there is no "
-                           "X display to run on instead");
-        }
-        return {Backend::X11,
-                "this Wayland compositor offers no layer shell: running through Xwayland, where shortcuts work "
-                "only while an X window has focus and clicks meant for native Wayland windows under the veil "
-                "are not let through",
-                {}};
+        return layerShell(facts) ? BackendChoice{Backend::Wayland, {}, false}
+                                 : refused("this Wayland compositor offers no layer shell (zwlr_layer_shell_v1). " +
+                                               std::string(kSupported),
+                                           true);
     }
     if (facts.xDisplay) {
-        return {Backend::X11, {}, {}};
+        return {Backend::X11, {}, false};
     }
     return refused("neither WAYLAND_DISPLAY nor DISPLAY is set: no desktop to run on");
 }

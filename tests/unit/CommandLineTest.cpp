@@ -52,16 +52,17 @@ TEST(BackendChoice, SessionAndRequestDecide) {
         std::string requested;
         bool wayland, x, layerShell;
         Backend backend;
-        bool noted;
+        bool told;   ///< an unsupported desktop, said in a window too
     } cases[] = {
         {"", true, true, true, Backend::Wayland, false},
-        {"", true, true, false, Backend::X11, true},     // GNOME: through Xwayland, with a word on what is lost
-        {"", true, false, false, Backend::None, false},
+        {"", true, true, false, Backend::None, true},   // GNOME: Xwayland would let the veil take clicks
+        {"", true, false, false, Backend::None, true},
         {"", false, true, false, Backend::X11, false},
         {"", false, false, false, Backend::None, false},
-        {"x11", true, true, true, Backend::X11, false},
+        {"x11", true, true, true, Backend::None, true},   // Xwayland, even where layer shell is offered
+        {"x11", false, true, false, Backend::X11, false},
         {"x11", true, false, true, Backend::None, false},
-        {"wayland", true, true, false, Backend::None, false},
+        {"wayland", true, true, false, Backend::None, true},
         {"wayland", false, true, true, Backend::None, false},
     };
     for (const auto& c : cases) {
@@ -73,7 +74,7 @@ TEST(BackendChoice, SessionAndRequestDecide) {
         const std::string what = c.requested + (c.wayland ? " wayland" : "") + (c.x ? " x" : "") +
                                  (c.layerShell ? " layer-shell" : "");
         EXPECT_EQ(choice.backend, c.backend) << what;
-        EXPECT_EQ(!choice.note.empty(), c.noted) << what;
+        EXPECT_EQ(choice.tellUser, c.told) << what;
         EXPECT_EQ(choice.backend == Backend::None, !choice.error.empty()) << what;
         // The compositor is asked only in a Wayland session.
         EXPECT_LE(asked, c.wayland ? 1 : 0) << what;

@@ -26,6 +26,7 @@
 #endif
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <xcb/xcb.h>
@@ -63,6 +64,15 @@ dimwell::BackendChoice chooseBackend(int argc, char* argv[]) {
     return dimwell::chooseBackend(facts);
 }
 
+/// Dimwell cannot run on this desktop: said in the system log and in a window,
+/// since a program started from a menu has no terminal.
+void tellUnsupported(int argc, char* argv[], const std::string& why) {
+    dimwell::x11::StderrLog(false, true).write(why);
+    qputenv("QT_QPA_PLATFORM", "wayland");
+    QApplication app(argc, argv);
+    QMessageBox::warning(nullptr, QStringLiteral("Dimwell"), QString::fromStdString(why));
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -74,6 +84,9 @@ int main(int argc, char* argv[]) {
     const bool onWayland = backend.backend == dimwell::Backend::Wayland;
     if (backend.backend == dimwell::Backend::None) {
         std::fprintf(stderr, "Dimwell: %s\n", backend.error.c_str());
+        if (backend.tellUser) {
+            tellUnsupported(argc, argv, backend.error);
+        }
         return 1;
     }
     const char* display = std::getenv(onWayland ? "WAYLAND_DISPLAY" : "DISPLAY");
@@ -117,9 +130,6 @@ int main(int argc, char* argv[]) {
     dimwell::x11::KeyboardLayout& keyboard = *x11Keyboard;
 #endif
     const dimwell::Logger log(ports.log);
-    if (!backend.note.empty()) {
-        log.line(backend.note);
-    }
     if (instance.outcome() == SingleInstanceLock::Outcome::Unavailable) {
         log("cannot take the session lock: a second Dimwell would not be noticed");
     }
