@@ -57,8 +57,8 @@ def wait_for_line(d, line, count=1, name="Dimwell", timeout=10.0):
     d.wait_for(lambda: log_lines(d, name).count(line) >= count, timeout, f"log line {line!r} x{count}")
 
 
-def start_dimwell(d, name="Dimwell", started=True, program=DIMWELL):
-    program = d.spawn([program], name=name, env=d.env({"DIMWELL_LOG_STDERR": "1"}))
+def start_dimwell(d, name="Dimwell", started=True, program=DIMWELL, args=()):
+    program = d.spawn([program, *args], name=name, env=d.env({"DIMWELL_LOG_STDERR": "1"}))
     if started:
         wait_for_line(d, "Dimwell started", name=name)
     return program

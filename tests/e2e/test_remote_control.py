@@ -50,7 +50,8 @@ def main():
         if status != 2 or not all(name in err for name in ("selectMode", "clickoutToggle", "settings", "quit")):
             failures.append(f"--action nonsense exited {status} saying {err.strip()!r}")
 
-        program = start_dimwell(d)
+        # Chosen explicitly, the desktop is Dimwell's option, not one of Qt's.
+        program = start_dimwell(d, args=["--platform", "x11"])
         d.move_pointer(1200, 700)
         expect_done("selectMode")
         checks.wait("01-crosshair", [("screen", FAR, veiled(BACKGROUND, 0.5))])

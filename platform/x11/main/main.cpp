@@ -36,6 +36,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -64,12 +66,30 @@ dimwell::BackendChoice chooseBackend(int argc, char* argv[]) {
     return dimwell::chooseBackend(facts);
 }
 
+/// The arguments for Qt: without Dimwell's --platform, which Qt would take for
+/// the name of one of its own platform plugins ("x11" is none). Null-ended, as argv.
+std::vector<char*> qtArguments(int argc, char* argv[]) {
+    std::vector<char*> kept;
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (i > 0 && arg == "--platform") {
+            ++i;
+        } else if (i == 0 || !arg.starts_with("--platform=")) {
+            kept.push_back(argv[i]);
+        }
+    }
+    kept.push_back(nullptr);
+    return kept;
+}
+
 /// Dimwell cannot run on this desktop: said in the system log and in a window,
 /// since a program started from a menu has no terminal.
 void tellUnsupported(int argc, char* argv[], const std::string& why) {
     dimwell::x11::StderrLog(false, true).write(why);
     qputenv("QT_QPA_PLATFORM", "wayland");
-    QApplication app(argc, argv);
+    std::vector<char*> arguments = qtArguments(argc, argv);
+    int count = static_cast<int>(arguments.size()) - 1;
+    QApplication app(count, arguments.data());
     QMessageBox::warning(nullptr, QStringLiteral("Dimwell"), QString::fromStdString(why));
 }
 
@@ -103,7 +123,9 @@ int main(int argc, char* argv[]) {
     }
 
     qputenv("QT_QPA_PLATFORM", onWayland ? "wayland" : "xcb");
-    QApplication app(argc, argv);
+    std::vector<char*> qtArgv = qtArguments(argc, argv);
+    int qtArgc = static_cast<int>(qtArgv.size()) - 1;
+    QApplication app(qtArgc, qtArgv.data());
     QApplication::setApplicationName(QStringLiteral("Dimwell"));
     // The program lives in the background; closing a window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
