@@ -340,13 +340,13 @@ private:
                     for (std::int32_t j = 0; j < kColumnBlock; ++j) {
                         const std::uint32_t v = p[j];
                         s1[std::size_t(j)] += v;
-                        s2[std::size_t(j)] += v * v;
+                        s2[std::size_t(j)] += std::uint16_t(v * v);
                     }
                 } else {
                     for (std::int32_t j = 0; j < count; ++j) {
                         const std::uint32_t v = p[j];
                         s1[std::size_t(j)] += v;
-                        s2[std::size_t(j)] += v * v;
+                        s2[std::size_t(j)] += std::uint16_t(v * v);
                     }
                 }
             }
