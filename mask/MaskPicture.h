@@ -47,7 +47,8 @@ void replay(const Picture& picture, Canvas& canvas);
 /// is the same in both pictures keep their colour. Edges are whole points, so a
 /// canvas at any whole scale repaints whole pixels. No more than a few dozen
 /// rectangles come back: beyond that neighbouring ones are merged into larger
-/// ones, so that a display server is never handed a long list for one frame.
+/// ones, so that a display server is never handed a long list for one frame;
+/// pictures of more operations than a mask view ever draws come back as `bounds`.
 std::vector<Rect> damageBetween(const Picture& before, const Picture& after, const Rect& bounds);
 
 /// The fully transparent fills that no later opaque fill covers: the hole.
