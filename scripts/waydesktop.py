@@ -22,6 +22,8 @@ As a program:
     waydesktop.py run [--outputs SPEC] [--timeout S] -- CMD...
         runs CMD on a fresh desktop (as the test user, WAYLAND_DISPLAY and SWAYSOCK
         set) and exits with its status; 77 when sway cannot start here.
+    waydesktop.py run --kwin [--outputs SPEC] -- CMD...
+        the same on a headless KWin (DBUS_SESSION_BUS_ADDRESS set to KWin's bus).
 
 Output specs: "1280x720,1024x768" (each to the right of the one before) or with
 positions, "1280x720+0+0,1024x768+1280+0".
@@ -440,14 +442,14 @@ class KWinDesktop(SwayDesktop):
     KWin's pointer moves through its fake-input protocol (allowed here by
     KWIN_WAYLAND_NO_PERMISSION_CHECKS=1) and screenshots come from its ScreenShot2
     interface through `screenshot_program` (tests/wayland/fixtures/kwin_screenshot),
-    which KWin trusts by a desktop entry naming it. KWin sometimes refuses a
+    which KWin trusts by a desktop entry naming it (without one, no screenshots). KWin sometimes refuses a
     screenshot for good all the same: a KWin that refuses the first one is
     replaced by a fresh one, a few times over."""
 
     NAME = "kwin"
     STARTS = 4
 
-    def __init__(self, screenshot_program, outputs=2, size=(1280, 720), user=TEST_USER, keep_files=None):
+    def __init__(self, screenshot_program=None, outputs=2, size=(1280, 720), user=TEST_USER, keep_files=None):
         super().__init__(outputs=",".join([f"{size[0]}x{size[1]}"] * outputs), background=(0, 0, 0), user=user,
                          keep_files=keep_files)
         self.size = size
@@ -477,6 +479,9 @@ class KWinDesktop(SwayDesktop):
         os.makedirs(os.path.dirname(kwin), mode=0o755)
         shutil.copyfile(shutil.which("kwin_wayland"), kwin)
         os.chmod(kwin, 0o755)
+        if not self.screenshot_program:
+            self._start_kwin(kwin, "wayland-kwin-0")
+            return
         self.screenshot_program = self.install(self.screenshot_program)
         applications = os.path.join(self.dir, "data", "applications")
         os.makedirs(applications)
@@ -584,7 +589,10 @@ def _cmd_run(args):
         print("waydesktop: run needs a command after --", file=sys.stderr)
         return 2
     try:
-        desktop = SwayDesktop(outputs=args.outputs, keep_files=args.keep or None)
+        if args.kwin:
+            desktop = KWinDesktop(outputs=len(parse_outputs(args.outputs)), keep_files=args.keep or None)
+        else:
+            desktop = SwayDesktop(outputs=args.outputs, keep_files=args.keep or None)
         desktop.start()
     except DesktopUnavailable as e:
         print(f"waydesktop: skipped, {e}", file=sys.stderr)
@@ -609,6 +617,8 @@ def main(argv=None):
     run.add_argument("--outputs", default=DEFAULT_OUTPUTS, help=f"layout (default {DEFAULT_OUTPUTS})")
     run.add_argument("--timeout", type=float, default=None, help="give up after this many seconds")
     run.add_argument("--keep", action="store_true", help="keep the desktop directory (logs) afterwards")
+    run.add_argument("--kwin", action="store_true",
+                     help="a headless KWin instead (outputs of 1280x720; only their number is taken from --outputs)")
     run.add_argument("cmd", nargs=argparse.REMAINDER, help="-- command and arguments")
     args = parser.parse_args(argv)
     try:
