@@ -50,10 +50,11 @@ inline Binade binadeOf(float total) {
     if (total == 0.0f) {
         return {};
     }
-    int exponent = 0;
-    std::frexp(total, &exponent);   // total in [2^(exponent-1), 2^exponent)
-    const float u = std::ldexp(1.0f, exponent - 24);
-    return {std::ldexp(1.0f, exponent - 1), u / 2.0f, std::ldexp(1.0f, exponent) - 2.0f * u};
+    // A total is never negative, and never below the square of a float mean's
+    // smallest step (2^-45 for the smallest nonzero mean), so u/2 is a normal float.
+    const std::uint32_t exponent = std::bit_cast<std::uint32_t>(total) >> 23;
+    const auto power = [exponent](std::int32_t shift) { return std::bit_cast<float>((exponent + shift) << 23); };
+    return {power(0), power(-24), power(1) - 2.0f * power(-23)};
 }
 
 } // namespace exact_detail
@@ -66,6 +67,7 @@ inline Binade binadeOf(float total) {
 template <std::size_t L, class Pixels>
 std::array<float, L> exactSpreads(std::uint64_t wanted, std::int32_t n, const std::array<float, L>& mean,
                                   Pixels&& pixels) {
+    static_assert(L % 8 == 0, "lanes are looked at eight at a time");
     using exact_detail::kChunk;
     const float count = float(n);
     std::array<float, L> total{};
@@ -107,15 +109,17 @@ std::array<float, L> exactSpreads(std::uint64_t wanted, std::int32_t n, const st
                     total[j] += step;
                 }
             }
-            std::uint32_t redo = 0;
+            std::array<std::uint8_t, L> redo;
             for (std::size_t j = 0; j < L; ++j) {
-                redo |= std::uint32_t(total[j] >= limit[j]) | std::uint32_t(offGrid[j] >= half[j]);
+                redo[j] = std::uint8_t((total[j] >= limit[j]) | (offGrid[j] >= half[j]));
             }
-            if (redo != 0) {
-                for (std::size_t j = 0; j < L; ++j) {
-                    if (total[j] < limit[j] && offGrid[j] < half[j]) {
-                        continue;
-                    }
+            // Eight lanes' marks at a time, so a chunk with none, or few, costs little.
+            for (std::size_t g = 0; g < L; g += 8) {
+                std::uint64_t marks = 0;
+                std::memcpy(&marks, redo.data() + g, 8);
+                for (; marks != 0; marks &= marks - 1) {
+                    const std::size_t k = std::size_t(std::countr_zero(marks)) / 8;
+                    const std::size_t j = g + (std::endian::native == std::endian::little ? k : 7 - k);
                     float t = start[j];
                     for (std::int32_t s = 0; s < steps; ++s) {
                         t = addSquare(t, mean[j], chunk[std::size_t(s)][j]);
