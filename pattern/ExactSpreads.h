@@ -111,7 +111,7 @@ std::array<float, L> exactSpreads(std::uint64_t wanted, std::int32_t n, const st
             }
             std::array<std::uint8_t, L> redo;
             for (std::size_t j = 0; j < L; ++j) {
-                redo[j] = std::uint8_t((total[j] >= limit[j]) | (offGrid[j] >= half[j]));
+                redo[j] = std::uint8_t(std::uint8_t(total[j] >= limit[j]) | std::uint8_t(offGrid[j] >= half[j]));
             }
             // Eight lanes' marks at a time, so a chunk with none, or few, costs little.
             for (std::size_t g = 0; g < L; g += 8) {
