@@ -3,9 +3,10 @@
 by the remote control puts the hole exactly on KWin's frame of the window under
 the pointer, behind another window, and brings it to the front; moving that
 window with a KWin script moves the hole; once it closes the hole stays put and
-follows no other window. Dimwell's window script leaves KWin when Dimwell quits
-and is back when it starts again; with the script silent, window mode falls back
-at once, and says so once.
+follows no other window. View mode finds the view under the pointer in a Qt
+window. Dimwell's window script leaves KWin when Dimwell quits and is back when
+it starts again; with the script silent, window mode falls back at once, and
+says so once.
 Exits 77 (skipped) when KWin cannot start."""
 import os
 import subprocess
@@ -111,7 +112,29 @@ def main():
         expect([(x + w + 20, y + 20, dimmed(PAGE), "right of the hole"),
                 (x + w - 20, y + 20, PAGE, "in the hole")], "the hole once the other window moved")
 
-        d.terminate(dimwell)
+        # View mode over a Qt window (two views side by side): the hole is the list under the pointer.
+        qt = d.spawn([d.install(os.path.join(BIN, "..", "tests", "x11", "dimwell_atspi_fixture")),
+                      "--geometry", "600x400+0+0"], stdout=subprocess.PIPE,
+                     extra_env={"QT_QPA_PLATFORM": "wayland", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"})
+        said = Lines(qt)
+        said.next(STEP)   # its window id
+        text, listing = ([int(v) for v in said.next(STEP).split()[2:]] for _ in range(2))
+        said.expect("ready")
+        d.place("dimwell_atspi_fixture", 1400, 100, 600, 400)
+        action("closeOverlay")
+        time.sleep(1.0)   # past the grace period a newly met application gets
+        reference = d.screenshot()
+
+        def at(view, what, clear):
+            x, y = 1400 + view[0] + view[2] // 2, 100 + view[1] + view[3] // 2
+            rgb = reference.pixel(x, y)
+            return (x, y, rgb if clear else dimmed(rgb), what)
+        move(1400 + listing[0] + listing[2] // 2, 100 + listing[1] + listing[3] * 3 // 4)
+        action("viewMode")
+        expect([at(listing, "the list", True), at(text, "the text beside it", False)], "view mode")
+
+        action("quit")
+        dimwell.wait(STEP)
         if d.script_loaded("dimwell-windows"):
             failures.append("Dimwell's window script is still in KWin after Dimwell quit")
 

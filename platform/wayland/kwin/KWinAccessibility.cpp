@@ -197,11 +197,16 @@ std::optional<std::vector<AXElementRef>> KWinAccessibility::children(const AXEle
         return dynamic_cast<const KWinWindowElement*>(element.get()) ? std::nullopt : accessible_->children(element);
     }
     const AXElementRef app = accessible_->application(w->pid);
-    for (const AXElementRef& candidate : accessible_->windows(app).value_or(std::vector<AXElementRef>{})) {
+    const std::vector<AXElementRef> candidates = accessible_->windows(app).value_or(std::vector<AXElementRef>{});
+    for (const AXElementRef& candidate : candidates) {
         const std::optional<Size> s = accessible_->size(candidate);
         if (s && s->width == w->bounds.width && s->height == w->bounds.height) {
             return accessible_->children(candidate);
         }
+    }
+    // A toolkit may count its size without the frame; a program's only window is this one.
+    if (candidates.size() == 1 && windowsOf(kwin_, w->pid).size() == 1) {
+        return accessible_->children(candidates.front());
     }
     return std::vector<AXElementRef>{};
 }

@@ -127,15 +127,13 @@ void KWinWindows::ownerChanged(const QString& name, const QString& newOwner) {
 }
 
 void KWinWindows::reported() {
-    std::vector<std::shared_ptr<std::function<void()>>> live;
-    for (const auto& weak : listeners_) {
-        if (auto listener = weak.lock()) {
-            live.push_back(std::move(listener));
-        }
-    }
     std::erase_if(listeners_, [](const auto& weak) { return weak.expired(); });
-    for (const auto& listener : live) {
-        (*listener)();
+    // A listener may end another (or itself): each is looked up just before it runs.
+    const std::vector<std::weak_ptr<std::function<void()>>> listeners = listeners_;
+    for (const auto& weak : listeners) {
+        if (const auto listener = weak.lock()) {
+            (*listener)();
+        }
     }
 }
 
