@@ -34,6 +34,24 @@ inline void prefetchBlock(const std::uint8_t* p) {
 #endif
 }
 
+/// Asks for the pixels first … last of a row ahead of their turn: a row probe
+/// is read outward from the point in both directions at once, which the
+/// processor's own look-ahead does not follow.
+inline void prefetchRun(const std::uint8_t* row, std::int32_t first, std::int32_t last) {
+#if defined(__GNUC__)
+    for (std::int32_t c = first; c <= last; c += 64) {
+        __builtin_prefetch(row + c);
+    }
+    if (first <= last) {
+        __builtin_prefetch(row + last);
+    }
+#else
+    (void)row;
+    (void)first;
+    (void)last;
+#endif
+}
+
 /// Integer sums of a probe's pixels, or of the part read so far.
 struct Moments {
     std::uint64_t count = 0;
@@ -251,6 +269,10 @@ public:
         };
         for (std::int32_t r = from; r >= 0 && r < img_.height; r += step) {
             const std::uint8_t* row = img_.rows[r];
+            if (r + step >= 0 && r + step < img_.height) {
+                // The next row's first bands.
+                prefetchRun(img_.rows[r + step], std::max(lo, x_ - 64), std::min(hi, x_ + 63));
+            }
             if (row[x_] == background_) {
                 continue;
             }
@@ -291,6 +313,13 @@ private:
         std::int32_t first = 0;
         std::int32_t last = 0;
         while (bands.next(first, last)) {
+            // The band after next, on this side of the point: read if this one leaves the probe standing.
+            const std::int32_t ahead = 2 * (last - first + 1);
+            if (first >= x_) {
+                prefetchRun(row, last + 1, std::min(hi, last + ahead));
+            } else {
+                prefetchRun(row, std::max(lo, first - ahead), first - 1);
+            }
             std::uint32_t s1 = 0;
             std::uint32_t s2 = 0;   // at most 4096 × 255² per band
             for (std::int32_t c = first; c <= last; ++c) {
