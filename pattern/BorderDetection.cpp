@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <bitset>
 #include <cstring>
 #include <optional>
 
@@ -17,7 +18,7 @@ namespace {
 /// Columns of one vertical-probe block: every row of the block is fetched from
 /// memory once for the sums and read again, from the cache, for the exact
 /// spreads, and a row's cache lines serve all of its columns.
-constexpr std::int32_t kColumnBlock = 64;
+constexpr std::int32_t kColumnBlock = 128;
 
 /// Rows ahead of a block's turn whose pixels are asked for early.
 constexpr std::int32_t kPrefetchRows = 8;
@@ -25,11 +26,14 @@ constexpr std::int32_t kPrefetchRows = 8;
 /// Asks for the cache lines of a block's columns in a row ahead of their turn:
 /// a block walks down rows a picture's width apart, a stride the processor does
 /// not foresee.
-inline void prefetchBlock(const std::uint8_t* p) {
+inline void prefetchBlock(const std::uint8_t* p, std::int32_t width) {
 #if defined(__GNUC__)
-    __builtin_prefetch(p);
-    __builtin_prefetch(p + kColumnBlock - 1);
+    for (std::int32_t c = 0; c < width; c += 64) {
+        __builtin_prefetch(p + c);
+    }
+    __builtin_prefetch(p + width - 1);
 #else
+    (void)width;
     (void)p;
 #endif
 }
@@ -257,7 +261,10 @@ public:
             for (std::int32_t j = 0; j < kRowLanes; ++j) {
                 probe[std::size_t(j)] = img_.rows[waiting[std::size_t(j < lanes ? j : 0)]] + lo;
             }
-            const std::uint64_t wanted = lanes == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << lanes) - 1u;
+            std::bitset<kRowLanes> wanted;
+            for (std::int32_t j = 0; j < lanes; ++j) {
+                wanted.set(std::size_t(j));
+            }
             const auto spread = exactSpreads<kRowLanes>(wanted, n, mean, RowLanes(probe, n));
             for (std::int32_t j = 0; j < lanes; ++j) {
                 if (isUniformSpread(spread[std::size_t(j)])) {
@@ -342,13 +349,13 @@ private:
     std::optional<std::int32_t> columnBlock(std::int32_t first, std::int32_t count, std::int32_t step,
                                             std::int32_t lo, std::int32_t hi, float& spread) const {
         const std::uint8_t* anchors = img_.rows[y_] + first;
-        std::uint64_t alive = 0;
+        std::bitset<kColumnBlock> alive;
         for (std::int32_t j = 0; j < count; ++j) {
             if (anchors[j] != background_) {
-                alive |= std::uint64_t(1) << j;
+                alive.set(std::size_t(j));
             }
         }
-        if (alive == 0) {
+        if (alive.none()) {
             return std::nullopt;
         }
         const std::int32_t n = hi - lo + 1;
@@ -357,12 +364,12 @@ private:
         std::int32_t bottom = 0;
         std::int32_t top = 0;
         std::uint64_t rowsRead = 0;
-        while (alive != 0 && bands.next(bottom, top)) {
+        while (alive.any() && bands.next(bottom, top)) {
             std::array<std::uint32_t, kColumnBlock> s1{};
             std::array<std::uint32_t, kColumnBlock> s2{};   // at most 256 × 255² per band
             for (std::int32_t r = bottom; r <= top; ++r) {
                 if (r + kPrefetchRows <= top) {
-                    prefetchBlock(img_.rows[r + kPrefetchRows] + first);
+                    prefetchBlock(img_.rows[r + kPrefetchRows] + first, count);
                 }
                 const std::uint8_t* p = img_.rows[r] + first;
                 if (count == kColumnBlock) {
@@ -385,30 +392,30 @@ private:
                 m.count = rowsRead;
                 m.sum += s1[std::size_t(j)];
                 m.sumSquares += s2[std::size_t(j)];
-                if ((alive >> j & 1u) && ruledOut(m, n)) {
-                    alive &= ~(std::uint64_t(1) << j);
+                if (alive[std::size_t(j)] && ruledOut(m, n)) {
+                    alive.reset(std::size_t(j));
                 }
             }
         }
         // The survivors in walk order: a column of one level passes as it
         // stands; those before the first such need the rounding-exact spread.
-        std::uint64_t wanted = 0;
+        std::bitset<kColumnBlock> wanted;
         std::optional<std::int32_t> level;
         for (std::int32_t i = 0; i < count && !level; ++i) {
             const std::int32_t j = step > 0 ? i : count - 1 - i;
-            if (alive >> j & 1u) {
+            if (alive[std::size_t(j)]) {
                 if (constant(read[std::size_t(j)])) {
                     level = j;
                 } else {
-                    wanted |= std::uint64_t(1) << j;
+                    wanted.set(std::size_t(j));
                 }
             }
         }
-        if (wanted != 0) {
+        if (wanted.any()) {
             const auto exact = blockSpreads(first, count, wanted, read, lo, n);
             for (std::int32_t i = 0; i < count; ++i) {
                 const std::int32_t j = step > 0 ? i : count - 1 - i;
-                if ((wanted >> j & 1u) && isUniformSpread(exact[std::size_t(j)])) {
+                if (wanted[std::size_t(j)] && isUniformSpread(exact[std::size_t(j)])) {
                     spread = exact[std::size_t(j)];
                     return first + j;
                 }
@@ -422,42 +429,58 @@ private:
     }
 
     /// Exact spreads of the `wanted` columns among first … first + count - 1,
-    /// over rows lo … lo + n - 1; lane j is column first + j. A lone run of
-    /// kLanes columns is worked out by itself, otherwise the whole block at once,
-    /// a row of it at a time.
-    std::array<float, kColumnBlock> blockSpreads(std::int32_t first, std::int32_t count, std::uint64_t wanted,
+    /// over rows lo … lo + n - 1; lane j is column first + j. The wanted columns
+    /// are worked out in the narrowest aligned run of kLanes, kColumnBlock / 2
+    /// or kColumnBlock columns that holds them all, a row of it at a time.
+    std::array<float, kColumnBlock> blockSpreads(std::int32_t first, std::int32_t count,
+                                                 const std::bitset<kColumnBlock>& wanted,
                                                  const std::array<Moments, kColumnBlock>& read, std::int32_t lo,
                                                  std::int32_t n) const {
         std::array<float, kColumnBlock> mean{};
+        std::int32_t lowest = kColumnBlock;
+        std::int32_t highest = -1;
         for (std::int32_t j = 0; j < count; ++j) {
-            if (wanted >> j & 1u) {
+            if (wanted[std::size_t(j)]) {
                 const std::int32_t c = first + j;
                 mean[std::size_t(j)] =
                     probeMean(read[std::size_t(j)], n, [this, lo, c](std::int32_t k) { return img_.rows[lo + k][c]; });
+                lowest = std::min(lowest, j);
+                highest = std::max(highest, j);
             }
         }
         std::array<float, kColumnBlock> spread{};
-        const std::int32_t run = std::countr_zero(wanted) / kLanes * kLanes;
-        if (run == (63 - std::countl_zero(wanted)) / kLanes * kLanes) {
-            std::array<float, kLanes> runMean{};
-            std::copy_n(mean.begin() + run, kLanes, runMean.begin());
-            const auto s = columnSpreads<kLanes>(first + run, count - run, wanted >> run, runMean, lo, n);
+        const auto within = [&]<std::size_t L>() {
+            const std::int32_t run = lowest / std::int32_t(L) * std::int32_t(L);
+            if (run != highest / std::int32_t(L) * std::int32_t(L)) {
+                return false;
+            }
+            std::array<float, L> runMean{};
+            std::bitset<L> runWanted;
+            for (std::size_t j = 0; j < L && run + std::int32_t(j) < count; ++j) {
+                runMean[j] = mean[std::size_t(run) + j];
+                runWanted[j] = wanted[std::size_t(run) + j];
+            }
+            const auto s = columnSpreads<L>(first + run, count - run, runWanted, runMean, lo, n);
             std::copy(s.begin(), s.end(), spread.begin() + run);
-            return spread;
+            return true;
+        };
+        if (!within.template operator()<std::size_t(kLanes)>() &&
+            !within.template operator()<std::size_t(kColumnBlock / 2)>()) {
+            within.template operator()<std::size_t(kColumnBlock)>();
         }
-        return columnSpreads<kColumnBlock>(first, count, wanted, mean, lo, n);
+        return spread;
     }
 
     /// Exact spreads of the L columns from c0 (of which `width` lie in the
     /// picture) over rows lo … lo + n - 1.
     template <std::size_t L>
-    std::array<float, L> columnSpreads(std::int32_t c0, std::int32_t width, std::uint64_t wanted,
+    std::array<float, L> columnSpreads(std::int32_t c0, std::int32_t width, const std::bitset<L>& wanted,
                                        const std::array<float, L>& mean, std::int32_t lo, std::int32_t n) const {
         const std::uint8_t* const* rows = img_.rows.get() + lo;
         if (c0 + std::int32_t(L) <= img_.width) {
             return exactSpreads<L>(wanted, n, mean, [rows, c0, n](std::int32_t k) {
                 if (k + kPrefetchRows < n) {
-                    prefetchBlock(rows[k + kPrefetchRows] + c0);
+                    prefetchBlock(rows[k + kPrefetchRows] + c0, std::int32_t(L));
                 }
                 return rows[k] + c0;
             });

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <bitset>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -65,7 +66,7 @@ inline Binade binadeOf(float total) {
 /// more (a running total never decreases); every lane then gets an infinite
 /// spread.
 template <std::size_t L, class Pixels>
-std::array<float, L> exactSpreads(std::uint64_t wanted, std::int32_t n, const std::array<float, L>& mean,
+std::array<float, L> exactSpreads(const std::bitset<L>& wanted, std::int32_t n, const std::array<float, L>& mean,
                                   Pixels&& pixels) {
     static_assert(L % 8 == 0, "lanes are looked at eight at a time");
     using exact_detail::kChunk;
@@ -135,7 +136,7 @@ std::array<float, L> exactSpreads(std::uint64_t wanted, std::int32_t n, const st
         }
         bool open = false;
         for (std::size_t j = 0; j < L; ++j) {
-            open = open || ((wanted >> j & 1u) != 0 && isUniformSpread(total[j] / count));
+            open = open || (wanted[j] && isUniformSpread(total[j] / count));
         }
         if (!open) {
             total.fill(std::numeric_limits<float>::infinity());
