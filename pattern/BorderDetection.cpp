@@ -3,12 +3,12 @@
 #include "pattern/Background.h"
 #include "pattern/ExactSpreads.h"
 #include "pattern/ProbeSpread.h"
+#include "pattern/RowLanes.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <bitset>
-#include <cstring>
 #include <optional>
 
 namespace dimwell {
@@ -17,30 +17,17 @@ namespace {
 
 /// Columns of one vertical-probe block: every row of the block is fetched from
 /// memory once for the sums and read again, from the cache, for the exact
-/// spreads, and a row's cache lines serve all of its columns.
+/// spreads; a row's cache lines, and the lookup of its page, serve all of its
+/// columns.
 constexpr std::int32_t kColumnBlock = 128;
 
 /// Rows ahead of a block's turn whose pixels are asked for early.
 constexpr std::int32_t kPrefetchRows = 8;
 
-/// Asks for the cache lines of a block's columns in a row ahead of their turn:
-/// a block walks down rows a picture's width apart, a stride the processor does
-/// not foresee.
-inline void prefetchBlock(const std::uint8_t* p, std::int32_t width) {
-#if defined(__GNUC__)
-    for (std::int32_t c = 0; c < width; c += 64) {
-        __builtin_prefetch(p + c);
-    }
-    __builtin_prefetch(p + width - 1);
-#else
-    (void)width;
-    (void)p;
-#endif
-}
-
-/// Asks for the pixels first … last of a row ahead of their turn: a row probe
-/// is read outward from the point in both directions at once, which the
-/// processor's own look-ahead does not follow.
+/// Asks for the pixels first … last of a row ahead of their turn, where the
+/// processor's own look-ahead does not follow the reads: a block walks down
+/// rows a picture's width apart, and a row probe is read outward from the point
+/// in both directions at once.
 inline void prefetchRun(const std::uint8_t* row, std::int32_t first, std::int32_t last) {
 #if defined(__GNUC__)
     for (std::int32_t c = first; c <= last; c += 64) {
@@ -77,14 +64,14 @@ struct Moments {
 /// The first sums that stay exact as floats whatever the order of the additions.
 constexpr std::uint64_t kExactFloatSums = std::uint64_t(1) << 24;
 
-/// Probes whose rounding-exact spreads are worked out side by side: each is a
-/// chain of dependent float additions, and running several at once lets them
-/// overlap instead of waiting on each other.
+/// The fewest neighbouring columns whose rounding-exact spreads are worked out
+/// side by side: each is a chain of dependent additions, and running several at
+/// once lets them overlap instead of waiting on each other.
 constexpr std::int32_t kLanes = 16;
 
 /// Full row probes waiting for the exact test together: enough that the rounds
 /// of gathering their pixels and the chains of additions overlap well.
-constexpr std::int32_t kRowLanes = 64;
+constexpr std::size_t kRowLanes = 64;
 
 /// Whether the sums alone rule a probe out.
 bool ruledOut(const Moments& all, std::int32_t n) { return certainlyNotUniform(all.m2(), n); }
@@ -106,70 +93,6 @@ float probeMean(const Moments& all, std::int32_t n, const PixelAt& pixel) {
     }
     return sum / float(n);
 }
-
-/// An 8 × 8 square of bytes, word j holding byte k at bits 8k, turned so that
-/// word k holds byte j of every word: three rounds of swapping quarters, then
-/// eighths, then single bytes.
-inline void transposeBytes(std::array<std::uint64_t, 8>& w) {
-    for (std::size_t j = 0; j < 4; ++j) {
-        const std::uint64_t t = ((w[j] >> 32) ^ w[j + 4]) & 0x00000000ffffffffu;
-        w[j] ^= t << 32;
-        w[j + 4] ^= t;
-    }
-    for (std::size_t j : {0u, 1u, 4u, 5u}) {
-        const std::uint64_t t = ((w[j] >> 16) ^ w[j + 2]) & 0x0000ffff0000ffffu;
-        w[j] ^= t << 16;
-        w[j + 2] ^= t;
-    }
-    for (std::size_t j : {0u, 2u, 4u, 6u}) {
-        const std::uint64_t t = ((w[j] >> 8) ^ w[j + 1]) & 0x00ff00ff00ff00ffu;
-        w[j] ^= t << 8;
-        w[j + 1] ^= t;
-    }
-}
-
-/// Row probes as lanes: pixel i of each of kRowLanes rows side by side, gathered
-/// eight pixels of every row at a time, so each row is read a word at a time.
-class RowLanes {
-public:
-    RowLanes(const std::array<const std::uint8_t*, kRowLanes>& probe, std::int32_t n) : probe_(probe), n_(n) {}
-
-    const std::uint8_t* operator()(std::int32_t i) {
-        const std::int32_t k = i % kSteps;
-        if (k == 0) {
-            const std::size_t m = std::size_t(std::min(kSteps, n_ - i));
-            for (std::size_t g = 0; g < std::size_t(kRowLanes); g += 8) {
-                std::array<std::uint64_t, 8> w{};
-                for (std::size_t j = 0; j < 8; ++j) {
-                    if (m == 8) {
-                        std::memcpy(&w[j], probe_[g + j] + i, 8);
-                    } else {
-                        std::memcpy(&w[j], probe_[g + j] + i, m);   // nothing past the probe's end
-                    }
-                }
-                if constexpr (std::endian::native == std::endian::little) {
-                    transposeBytes(w);
-                    for (std::size_t t = 0; t < std::size_t(kSteps); ++t) {
-                        std::memcpy(square_[t].data() + g, &w[t], 8);
-                    }
-                } else {
-                    for (std::size_t j = 0; j < 8; ++j) {
-                        for (std::size_t t = 0; t < std::size_t(kSteps); ++t) {
-                            square_[t][g + j] = probe_[g + j][std::size_t(i) + t];
-                        }
-                    }
-                }
-            }
-        }
-        return square_[std::size_t(k)].data();
-    }
-
-private:
-    static constexpr std::int32_t kSteps = 8;
-    const std::array<const std::uint8_t*, kRowLanes>& probe_;
-    std::int32_t n_;
-    std::array<std::array<std::uint8_t, kRowLanes>, kSteps> square_{};
-};
 
 /// Ranges of a probe in the order it is read: outward from the position nearest
 /// the anchor, alternately towards the high and the low end, in growing bands,
@@ -258,14 +181,14 @@ public:
         std::int32_t lanes = 0;
         const auto decideWaiting = [&]() -> std::optional<std::int32_t> {
             std::array<const std::uint8_t*, kRowLanes> probe{};
-            for (std::int32_t j = 0; j < kRowLanes; ++j) {
+            for (std::int32_t j = 0; j < std::int32_t(kRowLanes); ++j) {
                 probe[std::size_t(j)] = img_.rows[waiting[std::size_t(j < lanes ? j : 0)]] + lo;
             }
             std::bitset<kRowLanes> wanted;
             for (std::int32_t j = 0; j < lanes; ++j) {
                 wanted.set(std::size_t(j));
             }
-            const auto spread = exactSpreads<kRowLanes>(wanted, n, mean, RowLanes(probe, n));
+            const auto spread = exactSpreads<kRowLanes>(wanted, n, mean, RowLanes<kRowLanes>(probe, n));
             for (std::int32_t j = 0; j < lanes; ++j) {
                 if (isUniformSpread(spread[std::size_t(j)])) {
                     return waiting[std::size_t(j)];
@@ -299,7 +222,7 @@ public:
             const std::uint8_t* probe = row + lo;
             mean[std::size_t(lanes)] = probeMean(*sums, n, [probe](std::int32_t i) { return probe[i]; });
             waiting[std::size_t(lanes++)] = r;
-            if (lanes == kRowLanes) {
+            if (lanes == std::int32_t(kRowLanes)) {
                 if (const auto line = decideWaiting()) {
                     return line;
                 }
@@ -369,7 +292,7 @@ private:
             std::array<std::uint32_t, kColumnBlock> s2{};   // at most 256 × 255² per band
             for (std::int32_t r = bottom; r <= top; ++r) {
                 if (r + kPrefetchRows <= top) {
-                    prefetchBlock(img_.rows[r + kPrefetchRows] + first, count);
+                    prefetchRun(img_.rows[r + kPrefetchRows], first, first + count - 1);
                 }
                 const std::uint8_t* p = img_.rows[r] + first;
                 if (count == kColumnBlock) {
@@ -480,7 +403,7 @@ private:
         if (c0 + std::int32_t(L) <= img_.width) {
             return exactSpreads<L>(wanted, n, mean, [rows, c0, n](std::int32_t k) {
                 if (k + kPrefetchRows < n) {
-                    prefetchBlock(rows[k + kPrefetchRows] + c0, std::int32_t(L));
+                    prefetchRun(rows[k + kPrefetchRows], c0, c0 + std::int32_t(L) - 1);
                 }
                 return rows[k] + c0;
             });
