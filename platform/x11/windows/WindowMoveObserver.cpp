@@ -91,6 +91,7 @@ WindowMoveObserver::~WindowMoveObserver() {
         }
     }
     for (const Watch& w : watches_) {
+        stack_->forgetFrame(w.client);
         unselectStructure(stack_->connection(), w.client);
         unselectStructure(stack_->connection(), w.frame);
     }
@@ -145,6 +146,7 @@ bool WindowMoveObserver::removeNotification(const AXElementRef& element, const s
     }
     *flag = false;
     if (!watch->wantsMoves && !watch->wantsResizes) {
+        stack_->forgetFrame(watch->client);
         unselectStructure(stack_->connection(), watch->client);
         unselectStructure(stack_->connection(), watch->frame);
         watches_.erase(watches_.begin() + (watch - watches_.data()));
@@ -164,10 +166,11 @@ bool WindowMoveObserver::nativeEventFilter(const QByteArray& eventType, void* me
         const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
         const bool synthetic = (event->response_type & 0x80) != 0;
         for (Watch& w : watches_) {
-            if (e->window == w.frame && !synthetic) {
+            if (e->window == w.frame && !synthetic && !w.gone) {
                 // A top-level's place is relative to the root, border included, as
                 // the window list reads it.
                 w.frameRect = QRect(e->x, e->y, e->width + 2 * e->border_width, e->height + 2 * e->border_width);
+                stack_->rememberFrame(w.client, *w.frameRect);
             }
             if (e->window == w.client || e->window == w.frame) {
                 markDirty(w);
@@ -189,6 +192,7 @@ bool WindowMoveObserver::nativeEventFilter(const QByteArray& eventType, void* me
                 w.frame = frame;
             }
             w.frameRect.reset();
+            stack_->forgetFrame(w.client);
             markDirty(w);
         }
         break;
@@ -198,6 +202,7 @@ bool WindowMoveObserver::nativeEventFilter(const QByteArray& eventType, void* me
         for (Watch& w : watches_) {
             if (e->window == w.client) {
                 w.gone = true;
+                stack_->forgetFrame(w.client);
             }
         }
         break;

@@ -355,6 +355,9 @@ xcb_window_t WindowStack::topLevelOf(xcb_window_t window) const {
 }
 
 std::optional<QRect> WindowStack::frameBounds(xcb_window_t client) const {
+    if (const auto known = rememberedFrames_.find(client); known != rememberedFrames_.end()) {
+        return known->second;
+    }
     // Each level's geometry goes out with its tree: the top-level's comes back in
     // the round trip that finds it (a tracked window's every move asks this).
     xcb_window_t w = client;

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace dimwell::x11 {
@@ -43,8 +44,13 @@ public:
     /// Every viewable, non-iconic top-level window, front first.
     std::vector<StackedWindow> frontToBack() const;
 
-    /// The frame of `client` (or the window itself) in root pixels, read now.
+    /// The frame of `client` (or the window itself) in root pixels, read now, or
+    /// as remembered from the frame's latest structure notification.
     std::optional<QRect> frameBounds(xcb_window_t client) const;
+    /// Whoever follows the frame's structure notifications keeps its place here,
+    /// so that reading it back after each move costs no round trip; a cache.
+    void rememberFrame(xcb_window_t client, const QRect& frame) const { rememberedFrames_[client] = frame; }
+    void forgetFrame(xcb_window_t client) const { rememberedFrames_.erase(client); }
     /// The inside of `client` in root pixels, read now.
     std::optional<QRect> clientBounds(xcb_window_t client) const;
     /// The root's child that holds `window`; 0 when the window is gone.
@@ -88,6 +94,7 @@ private:
     xcb_window_t root_ = 0;
     bool hasResourceExtension_ = false;
     std::array<xcb_atom_t, AtomCount> atoms_{};
+    mutable std::unordered_map<xcb_window_t, QRect> rememberedFrames_;
 };
 
 } // namespace dimwell::x11
