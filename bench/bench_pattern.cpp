@@ -306,12 +306,15 @@ void timedLoop(benchmark::State& state, const Image& image, const Scene& s, Body
     const double readSeconds = secondsPerCall([&] { benchmark::DoNotOptimize(readRuns(image, footprint.runs)); });
 
     const auto start = std::chrono::steady_clock::now();
+    const std::clock_t startCpu = std::clock();
     for (auto _ : state) body();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /
                            double(state.iterations());
+    const double cpuSeconds = double(std::clock() - startCpu) / CLOCKS_PER_SEC / double(state.iterations());
     state.counters["probe_px"] = double(footprint.pixels);
     state.counters["read_ns"] = readSeconds * 1e9;
     state.counters["x_read"] = seconds / readSeconds;
+    state.counters["of_frame"] = cpuSeconds * 60.0;   // processor time's share of one 60 Hz frame, 16.7 ms
 }
 
 // --- Benchmarks -------------------------------------------------------------------
@@ -450,7 +453,7 @@ int main(int argc, char** argv) {
     dimwell::printFrameBudget();
     std::printf("x_read: time of a detection over the time it takes only to read, once each and in memory order, "
                 "the pixels its probes cover (probe_px of them, in read_ns); below 1 means it skips pixels "
-                "the probes would read.\n");
+                "the probes would read. of_frame: its processor time's share of one 60 Hz frame (16.7 ms).\n");
     benchmark::Shutdown();
     return 0;
 }
