@@ -341,6 +341,7 @@ void X11InputService::setEscapeGrab(bool on) {
     if (!on) {
         ungrabKeys(connection_, root_, escapeGrabs_);
         escapeGrabs_.clear();
+        escapeAsked_.clear();
         return;
     }
     // Escape with whatever the user happens to hold: Shift, Control, Alt and Super
@@ -357,9 +358,12 @@ void X11InputService::setEscapeGrab(bool on) {
         }
     }
     const std::vector<KeyGrab> wanted = keyGrabs(keyboard_.keycodesFor(kEscapeKeysym), modifierSets);
-    if (wanted == escapeGrabs_) {
+    // Asked already: a combination another program holds (a window manager's
+    // Alt+Escape) is not asked for, nor reported, again on every change of taps.
+    if (wanted == escapeAsked_) {
         return;
     }
+    escapeAsked_ = wanted;
     ungrabKeys(connection_, root_, escapeGrabs_);
     GrabResult result = grabKeys(connection_, root_, wanted, XCB_GRAB_MODE_SYNC);
     escapeGrabs_ = std::move(result.grabbed);

@@ -130,6 +130,7 @@ private:
     bool buttonGrabbed_ = false;
     bool rawMotionSelected_ = false;
     std::vector<KeyGrab> escapeGrabs_;
+    std::vector<KeyGrab> escapeAsked_;   ///< what the grabs above were asked for, refusals included
     std::vector<xcb_keycode_t> escapeKeycodes_;   ///< every key ever grabbed as Escape
     bool pointerGrabActive_ = false;    ///< a swallowed press holds the pointer until release
     bool pointerCaptured_ = false;      ///< our active grab of the whole pointer
