@@ -1,11 +1,8 @@
 // Dimwell's Wayland masks under test, on Qt's event loop: one mask per output,
 // painted by the mask view, with a hole given in layout coordinates (top-left origin). Prints
 // "masks N" each time all masks have shown their picture (again after outputs
-// come or go) and reads commands on standard input, answering "ok":
-//   clickout  masks take clicks outside the hole
-//   ignore    masks let every click through
-//   select    masks take every click and the keyboard
-//   move DX DY every hole moves by DX, DY (layout points) at the next frame
+// come or go) and reads "move DX DY" lines on standard input, answering "ok"
+// once every hole has moved by DX, DY (layout points) at the next frame.
 // Arguments: OPACITY, then X Y WIDTH HEIGHT of each hole; an output shows the
 // first hole that reaches it.
 
@@ -74,8 +71,6 @@ int main(int argc, char** argv) {
     WaylandDisplays displays(*connection);
     WaylandWindowFactory factory(*connection, displays);
     std::vector<std::unique_ptr<Mask>> masks;
-    bool takesClicks = false;
-    bool selecting = false;
     std::size_t announced = 0;
 
     const auto rebuild = [&] {
@@ -99,8 +94,6 @@ int main(int argc, char** argv) {
                 app.exit(1);
                 return;
             }
-            mask->surface->setIgnoresMouseEvents(!takesClicks);
-            mask->surface->setSelecting(selecting);
             mask->surface->orderFront();
             masks.push_back(std::move(mask));
         }
@@ -143,21 +136,15 @@ int main(int argc, char** argv) {
             const std::string command = pending.substr(0, end);
             double dx = 0.0;
             double dy = 0.0;
-            if (std::sscanf(command.c_str(), "move %lf %lf", &dx, &dy) == 2) {
-                // Layout space is y-down, the views' y-up; a redraw at the next frame, as a drag asks for.
-                for (const auto& mask : masks) {
-                    const Rect r = mask->view.myRect();
-                    if (!r.isZero()) {
-                        mask->view.setMyRect({r.x + dx, r.y - dy, r.width, r.height});
-                        mask->surface->setNeedsDisplay();
-                    }
-                }
-            } else {
-                takesClicks = command == "clickout" || command == "select";
-                selecting = command == "select";
-                for (const auto& mask : masks) {
-                    mask->surface->setIgnoresMouseEvents(!takesClicks);
-                    mask->surface->setSelecting(selecting);
+            if (std::sscanf(command.c_str(), "move %lf %lf", &dx, &dy) != 2) {
+                continue;
+            }
+            // Layout space is y-down, the views' y-up; a redraw at the next frame, as a drag asks for.
+            for (const auto& mask : masks) {
+                const Rect r = mask->view.myRect();
+                if (!r.isZero()) {
+                    mask->view.setMyRect({r.x + dx, r.y - dy, r.width, r.height});
+                    mask->surface->setNeedsDisplay();
                 }
             }
             connection->roundtrip();

@@ -12,14 +12,9 @@ import sys
 import time
 import unittest
 
-SOURCE = os.environ.get("DIMWELL_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
-BIN = os.path.join(os.environ.get("DIMWELL_BUILD_DIR", "build"), "bin")
-sys.path.insert(0, os.path.join(SOURCE, "scripts"))
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import waydesktop  # noqa: E402
-from test_wayland_masks import Lines  # noqa: E402
+from wayland_session import BIN, GRAY, Lines, run_cases, waydesktop  # noqa: E402
 
-GRAY = (128, 128, 128)
 IPC_TIMEOUT = 1.0      # the provider's own deadline for one request
 SLACK = 0.05           # scheduling on a busy machine, on top of one refresh period
 
@@ -190,21 +185,6 @@ class SwayWindows(unittest.TestCase):
         self.assertLess(time.monotonic() - started, IPC_TIMEOUT / 2)
 
 
-def main():
-    try:
-        desktop = waydesktop.SwayDesktop()
-        desktop.start()
-    except waydesktop.DesktopUnavailable as e:
-        print(f"skipped: {e}", file=sys.stderr)
-        return waydesktop.SKIP_STATUS
-    try:
-        desktop.swaymsg("default_floating_border normal 3")
-        SwayWindows.desktop = desktop
-        result = unittest.main(exit=False, verbosity=2).result
-        return 0 if result.wasSuccessful() else 1
-    finally:
-        desktop.stop()
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_cases(waydesktop.SwayDesktop(), SwayWindows,
+                       lambda desktop: desktop.swaymsg("default_floating_border normal 3")))
