@@ -28,7 +28,7 @@ def body(r):
     d.place("dimwell.back", *BACK)
     d.place("dimwell.front", *FRONT)
     dimwell = r.start_dimwell()
-    pointer = Lines(d.spawn([r.program("dimwell_kwin_pointer")], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+    pointer = Lines(d.spawn([r.program("dimwell_wayland_pointer")], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                             name="pointer"))
     pointer.expect("ready")
 
