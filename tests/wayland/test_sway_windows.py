@@ -19,40 +19,32 @@ IPC_TIMEOUT = 1.0      # the provider's own deadline for one request
 SLACK = 0.05           # scheduling on a busy machine, on top of one refresh period
 
 
-class Client:
+class Client(Lines):
     """dimwell_wayland_sway_windows, one command and its answer lines at a time."""
 
     def __init__(self, desktop, program, *args, extra_env=None):
-        self.popen = desktop.spawn([program, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                   name="sway_windows", extra_env=extra_env)
-        self.lines = Lines(self.popen)
-
-    def send(self, text):
-        self.popen.stdin.write(text.encode() + b"\n")
-        self.popen.stdin.flush()
+        super().__init__(desktop.spawn([program, *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                       name="sway_windows", extra_env=extra_env))
 
     def ask(self, text, timeout=5.0):
-        self.send(text)
-        line = self.lines.next(timeout)
-        if line is None:
-            raise AssertionError(f"no answer to {text!r}")
-        return line
+        self.popen.stdin.write(text.encode() + b"\n")
+        self.popen.stdin.flush()
+        return self.next(timeout)
 
     def windows(self, timeout=5.0):
         """id -> (pid, (x, y, w, h)), in the order listed; and the log lines seen."""
-        self.send("list")
         listed, logs = {}, []
-        while (line := self.lines.next(timeout)) != "end":
+        line = self.ask("list", timeout)
+        while line != "end":
             if line is None:
                 raise AssertionError("the list did not end")
             kind, *fields = line.split(" ")
             if kind == "log":
                 logs.append(line)
-            elif kind == "window":
+            else:
                 wid, pid, *rect = fields
                 listed[int(wid)] = (int(pid), tuple(float(v) for v in rect))
-            else:
-                raise AssertionError(f"unexpected line {line!r}")
+            line = self.next(timeout)
         return listed, logs
 
 
@@ -76,10 +68,7 @@ class SwayWindows(unittest.TestCase):
     @classmethod
     def open_window(cls, app_id, size):
         popen = cls.desktop.spawn([cls.toplevel, app_id, *map(str, size)], stdout=subprocess.PIPE, name=app_id)
-        ready = Lines(popen).next(10.0) or ""
-        if not ready.startswith("ready "):
-            raise AssertionError(f"{app_id} did not show")
-        cls.pids[app_id], cls.popens[app_id] = int(ready.split()[1]), popen
+        cls.pids[app_id], cls.popens[app_id] = int(Lines(popen).expect("ready ").split()[1]), popen
 
     @classmethod
     def views(cls):
@@ -138,7 +127,7 @@ class SwayWindows(unittest.TestCase):
         for change, kind in (("move absolute position 500 300", "moved"), ("resize set 400 300", "resized")):
             d.swaymsg(f"[app_id=win-a] {change}")
             applied = time.monotonic()
-            report = self.client.lines.next(1.0)
+            report = self.client.next(1.0)
             self.assertIsNotNone(report, f"no report of {change}")
             name, rid, *fields = report.split()
             self.assertEqual((name, int(rid)), (kind, wid))
@@ -152,7 +141,7 @@ class SwayWindows(unittest.TestCase):
         while (state := self.client.ask("state")) != "tracked 0 every none" and time.monotonic() < deadline:
             time.sleep(0.05)
         self.assertEqual(state, "tracked 0 every none", "a closed window is no longer tracked, nothing polls")
-        self.assertEqual(self.client.lines.pending(0.2), [])
+        self.assertEqual(self.client.pending(0.2), [])
 
     def test_4_no_sway_or_a_silent_one(self):
         d = self.desktop
