@@ -130,8 +130,7 @@ class Run:
             raise waydesktop.DesktopError(f"--action {name}: {done.stderr.strip()}")
 
     def check(self, ok, failure):
-        if not ok:
-            self.failures.append(failure)
+        self.failures += [] if ok else [failure]
 
     def expect(self, checks, what, output=None):
         wrong = wrong_pixels(self.d, checks, output)
@@ -161,12 +160,18 @@ class Run:
                      at((0, 0, 8, 400), "the window's margin", False)], "view mode", output)
 
 
-def run(desktop, body):
-    """body(Run) on a started desktop; the exit status (77: the desktop cannot start here)."""
+def started(desktop):
     try:
         desktop.start()
+        return True
     except waydesktop.DesktopUnavailable as e:
         print(f"skipped: {e}", file=sys.stderr)
+        return False
+
+
+def run(desktop, body):
+    """body(Run) on a started desktop; the exit status (77: the desktop cannot start here)."""
+    if not started(desktop):
         return waydesktop.SKIP_STATUS
     r = Run(desktop)
     try:
@@ -184,10 +189,7 @@ def run(desktop, body):
 
 def run_cases(desktop, case, prepare=None):
     """The unittest case `case` on a started desktop (its `desktop`); the exit status."""
-    try:
-        desktop.start()
-    except waydesktop.DesktopUnavailable as e:
-        print(f"skipped: {e}", file=sys.stderr)
+    if not started(desktop):
         return waydesktop.SKIP_STATUS
     try:
         if prepare:
