@@ -66,7 +66,8 @@ def body(r):
 
     # A script that stops answering: window mode falls back without hanging, said once.
     r.start_dimwell(times=2)
-    r.check(wait_until(lambda: d.script_loaded("dimwell-windows"), STEP), "Dimwell started again without its window script")
+    r.check(wait_until(lambda: d.script_loaded("dimwell-windows"), STEP),
+            "Dimwell started again without its window script")
     d.bus_call("/Scripting", "org.kde.kwin.Scripting.unloadScript", "string:dimwell-windows")
     move(800, 200)   # over the window left, which the silent script's last list still holds
     chosen = r.log().count("The current app is")

@@ -13,7 +13,7 @@ BIN = os.path.join(os.environ.get("DIMWELL_BUILD_DIR", "build"), "bin")
 sys.path.insert(0, os.path.join(SOURCE, "scripts"))
 sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
 import waydesktop  # noqa: E402
-from e2e_support import OPACITY, veiled, write_prefs  # noqa: E402
+from e2e_support import OPACITY, veiled, write_prefs  # noqa: E402,F401 (OPACITY: the masks' own)
 
 GRAY = (128, 128, 128)
 BLUE = (64, 96, 192)   # the toplevel fixture, unless it shows panels
