@@ -127,6 +127,9 @@ void KWinWindows::ownerChanged(const QString& name, const QString& newOwner) {
 }
 
 void KWinWindows::reported() {
+    if (const std::optional<KWinWindow> active = reportedActive(); active && active->pid != ownPid()) {
+        lastActive_ = active->id;
+    }
     std::erase_if(listeners_, [](const auto& weak) { return weak.expired(); });
     // A listener may end another (or itself): each is looked up just before it runs.
     const std::vector<std::weak_ptr<std::function<void()>>> listeners = listeners_;
@@ -180,6 +183,26 @@ std::vector<WindowInfo> KWinWindows::onScreenWindows() const {
         list.push_back(std::move(info));
     }
     return list;
+}
+
+std::optional<KWinWindow> KWinWindows::reportedActive() const {
+    std::vector<KWinWindow> all = parseKWinWindows(channel_.windows());
+    const auto active = std::find_if(all.begin(), all.end(), [](const KWinWindow& w) { return w.active; });
+    return active == all.end() ? std::nullopt : std::optional<KWinWindow>(std::move(*active));
+}
+
+std::int32_t KWinWindows::activeProcess() const {
+    const std::optional<KWinWindow> active = reportedActive();
+    if (!active) {
+        return 0;
+    }
+    if (active->pid != ownPid()) {
+        return active->pid;
+    }
+    const std::vector<KWinWindow> others = windows();
+    const auto before =
+        std::find_if(others.begin(), others.end(), [this](const KWinWindow& w) { return w.id == lastActive_; });
+    return before == others.end() ? 0 : before->pid;
 }
 
 bool KWinWindows::isOwnWindow(const WindowInfo& window) const {

@@ -60,6 +60,10 @@ public:
     /// Where KWin has the pointer (layout points, top-left space); nothing when
     /// the script does not answer in time.
     std::optional<Point> pointer() const;
+    /// The process of KWin's active window, from the script's latest report (no
+    /// wait). Dimwell's own surfaces never count: while one of them is active,
+    /// the window active before it stands in. 0 when none is.
+    std::int32_t activeProcess() const;
     /// Activates (and so raises) window `number`; false when it is not shown.
     bool activate(std::uint32_t number);
 
@@ -70,6 +74,8 @@ private:
     void load();
     void ownerChanged(const QString& name, const QString& newOwner);
     void reported();
+    /// The active window of the latest report, Dimwell's own surfaces included.
+    std::optional<KWinWindow> reportedActive() const;
 
     LogSink& sink_;
     Logger log_;
@@ -81,6 +87,7 @@ private:
     std::unique_ptr<QDBusServiceWatcher> watcher_;
     mutable std::map<std::string, std::uint32_t> numbers_;
     mutable std::uint32_t nextNumber_ = 1;
+    std::string lastActive_;   ///< the latest active window of another program, as reported
     std::vector<std::weak_ptr<std::function<void()>>> listeners_;
 };
 

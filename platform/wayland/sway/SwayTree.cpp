@@ -38,6 +38,7 @@ std::vector<QJsonObject> inFocusOrder(const QJsonArray& nodes, const QJsonArray&
 struct Entry {
     SwayWindow window;
     int fullscreen = 0;   ///< 1: on its workspace, 2: on every output
+    bool focused = false;
 };
 
 struct Parent {
@@ -71,6 +72,7 @@ void collect(const QJsonObject& node, const Parent& parent, std::vector<Entry>& 
                 node.value(key("window_properties")).toObject().value(key("class")).toString().toStdString();
         }
         e.fullscreen = node.value(key("fullscreen_mode")).toInt();
+        e.focused = node.value(key("focused")).toBool();
         out.push_back(std::move(e));
         return;
     }
@@ -133,6 +135,9 @@ SwayTree parseSwayTree(const QJsonObject& root) {
     }
     std::stable_partition(entries.begin(), entries.end(), [](const Entry& e) { return e.fullscreen == 2; });
     for (Entry& e : entries) {
+        if (e.focused) {
+            tree.focused = e.window.id;
+        }
         tree.windows.push_back(std::move(e.window));
     }
     return tree;

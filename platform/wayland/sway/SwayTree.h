@@ -25,6 +25,7 @@ struct SwayTree {
     std::vector<SwayWindow> windows;   ///< front to back
     std::vector<std::uint32_t> hidden; ///< windows that exist but are not shown now
     double refreshHz = 0.0;            ///< the fastest output's refresh; 0 when unknown
+    std::uint32_t focused = 0;         ///< the shown window with the seat's focus; 0 when none has it
 
     const SwayWindow* find(std::uint32_t id) const;
     bool exists(std::uint32_t id) const;

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace dimwell::wayland {
@@ -58,6 +59,23 @@ std::vector<WindowInfo> SwayWindowServer::onScreenWindows() const {
 
 bool SwayWindowServer::isOwnWindow(const WindowInfo& window) const {
     return window.ownerPid > 0 && window.ownerPid == static_cast<std::int32_t>(::getpid());
+}
+
+std::int32_t SwayWindowServer::activeProcess() const {
+    const std::optional<SwayTree> now = tree();
+    if (!now) {
+        return 0;
+    }
+    const auto own = [](const SwayWindow& w) { return w.pid == static_cast<std::int32_t>(::getpid()); };
+    const SwayWindow* focused = now->find(now->focused);
+    if (!focused) {
+        return 0;
+    }
+    if (!own(*focused)) {
+        return focused->pid;
+    }
+    const auto other = std::find_if_not(now->windows.begin(), now->windows.end(), own);
+    return other == now->windows.end() ? 0 : other->pid;
 }
 
 bool SwayWindowServer::bringToFront(std::uint32_t windowNumber) const {

@@ -24,6 +24,10 @@ public:
 
     /// The tree as it is now; nothing when sway cannot be asked.
     std::optional<SwayTree> tree() const;
+    /// The process of the window with sway's focus, bounded by the IPC's timeout.
+    /// Dimwell's own windows never count: with one of them focused, the front
+    /// window of another program stands in. 0 when no window has the focus.
+    std::int32_t activeProcess() const;
     /// Focuses (and so raises) window `windowNumber`; false when sway refused.
     bool bringToFront(std::uint32_t windowNumber) const;
 
