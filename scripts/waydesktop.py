@@ -35,6 +35,7 @@ import glob
 import json
 import os
 import pwd
+import re
 import shutil
 import subprocess
 import sys
@@ -444,16 +445,20 @@ class KWinDesktop(SwayDesktop):
     interface through `screenshot_program` (tests/wayland/fixtures/kwin_screenshot),
     which KWin trusts by a desktop entry naming it (without one, no screenshots). KWin sometimes refuses a
     screenshot for good all the same: a KWin that refuses the first one is
-    replaced by a fresh one, a few times over."""
+    replaced by a fresh one, a few times over. `trusted` pairs a program's own
+    desktop entry with the program, which is installed and trusted the same way
+    by that entry, its Exec pointing at the installed copy."""
 
     NAME = "kwin"
     STARTS = 4
 
-    def __init__(self, screenshot_program=None, outputs=2, size=(1280, 720), user=TEST_USER, keep_files=None):
+    def __init__(self, screenshot_program=None, outputs=2, size=(1280, 720), user=TEST_USER, keep_files=None,
+                 trusted=()):
         super().__init__(outputs=",".join([f"{size[0]}x{size[1]}"] * outputs), background=(0, 0, 0), user=user,
                          keep_files=keep_files)
         self.size = size
         self.screenshot_program = screenshot_program
+        self.trusted = trusted
         self.bus_address = None
         self._kwin = None
 
@@ -489,6 +494,13 @@ class KWinDesktop(SwayDesktop):
             f.write("[Desktop Entry]\nType=Application\nName=Test screenshots\nNoDisplay=true\n"
                     f"Exec={self.screenshot_program}\n"
                     "X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n")
+        for entry, program in self.trusted:
+            installed = self.install(program)
+            with open(entry) as f:
+                text = re.sub(r"^(Try)?Exec=.*$", lambda m: f"{m.group(1) or ''}Exec={installed}", f.read(),
+                              flags=re.M)
+            with open(os.path.join(applications, os.path.basename(entry)), "w") as f:
+                f.write(text)
         if self.user:
             owner = pwd.getpwnam(self.user)
             for path in (os.path.join(self.dir, "data"), applications):

@@ -15,6 +15,7 @@
 #include "platform/wayland/kwin/KWinAccessibility.h"
 #include "platform/wayland/kwin/KWinPointerInput.h"
 #include "platform/wayland/kwin/KWinScript.h"
+#include "platform/wayland/kwin/KWinWindowCapture.h"
 #include "platform/wayland/kwin/KWinWindows.h"
 #include "platform/wayland/sway/SwayAccessibility.h"
 #include "platform/wayland/sway/SwayWindowServer.h"
@@ -45,7 +46,11 @@ public:
 };
 
 std::unique_ptr<WindowCapture> windowCapture(WaylandConnection& connection, MaskRoster& masks,
-                                             const WindowServer& windows) {
+                                             const WindowServer& windows, bool onKWin) {
+    // KWin copies no screen for clients; it pictures an area for programs it trusts.
+    if (onKWin) {
+        return std::make_unique<KWinWindowCapture>(connection, masks, windows);
+    }
     if (auto capture = WaylandWindowCapture::create(connection, masks, windows)) {
         return capture;
     }
@@ -151,7 +156,7 @@ WaylandDesktop::WaylandDesktop(std::unique_ptr<x11::StderrLog> log, std::unique_
               sway_.get()),
           kwin_.get(), [displays = displays_.get()] { return displays->mainScreenHeight(); })),
       accessibility_(withKWinWindows(accessibility(*log_, *windowServer_, sway_.get()), kwin_.get())),
-      capture_(windowCapture(*connection_, masks_, *windowServer_)),
+      capture_(windowCapture(*connection_, masks_, *windowServer_, kwin_ != nullptr)),
       keyboard_(std::make_unique<WaylandKeyboardLayout>(*connection_, log_.get())) {}
 
 WaylandDesktop::~WaylandDesktop() = default;

@@ -3,7 +3,8 @@
 by the remote control puts the hole exactly on KWin's frame of the window under
 the pointer, behind another window, and brings it to the front; moving that
 window with a KWin script moves the hole; once it closes the hole stays put and
-follows no other window. View mode finds the view under the pointer in a Qt
+follows no other window. Pattern mode, through KWin's screenshots, clears
+exactly the outlined panel under the pointer. View mode finds the view under the pointer in a Qt
 window. Dimwell's window script leaves KWin when Dimwell quits and is back when
 it starts again; with the script silent, window mode falls back at once, and
 says so once.
@@ -14,7 +15,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wayland_session import BIN, BLUE, STEP, Lines, run, veiled, wait_until, waydesktop  # noqa: E402
+from wayland_session import BIN, BLUE, SOURCE, STEP, Lines, run, veiled, wait_until, waydesktop  # noqa: E402
 
 PAGE = (236, 236, 236)     # the toplevel with panels, above its panels (its top 50 rows)
 BACK = (300, 150, 400, 300)    # the blue window, partly under the other
@@ -58,6 +59,16 @@ def body(r):
     r.expect([(x + w + 20, y + 20, veiled(PAGE), "right of the hole"),
               (x + w - 20, y + 20, PAGE, "in the hole")], "the hole once the other window moved")
 
+    # The fixture's panels: white, outlined at 20 + 220 i, 50 to 219 + 220 i, 299.
+    d.place("dimwell.front", 560, 200, 480, 320)
+    move(900, 400)
+    r.action("patternMode")
+    x0, y0, x1, y1 = 800, 250, 999, 499
+    white = (255, 255, 255)
+    r.expect([(x0 + 1, y0 + 1, white, "inside top-left"), (x1 - 1, y1 - 1, white, "inside bottom-right"),
+              (x0 - 5, 400, veiled(PAGE), "page beside"), (700, 400, veiled(white), "the other panel")],
+             "pattern mode over the second panel")
+
     r.view_mode(d.place, move, (1400, 100))
 
     r.action("quit")
@@ -81,4 +92,6 @@ def body(r):
 
 
 if __name__ == "__main__":
-    sys.exit(run(waydesktop.KWinDesktop(os.path.join(BIN, "dimwell_kwin_screenshot")), body))
+    sys.exit(run(waydesktop.KWinDesktop(os.path.join(BIN, "dimwell_kwin_screenshot"),
+                                        trusted=[(os.path.join(SOURCE, "resources", "dimwell.desktop"),
+                                                  os.path.join(BIN, "Dimwell"))]), body))
