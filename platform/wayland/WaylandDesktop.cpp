@@ -143,8 +143,14 @@ WaylandDesktop::WaylandDesktop(std::unique_ptr<x11::StderrLog> log, std::unique_
       windowFactory_(std::make_unique<WaylandWindowFactory>(*connection_, *displays_, &masks_)),
       trust_(std::make_unique<WaylandTrust>()),
       alerts_(std::make_unique<x11::QtAlerts>()),
-      // No compositor-neutral way to learn the active window's program.
-      workspace_(std::make_unique<x11::DesktopWorkspace>(bundle_->processName(), *log_, nullptr)),
+      // No compositor-neutral way to learn the active window's program: sway's
+      // tree or KWin's script names it (both made below, asked only later).
+      workspace_(std::make_unique<x11::DesktopWorkspace>(bundle_->processName(), *log_,
+                                                         [this]() -> std::int32_t {
+                                                             return sway_   ? sway_->activeProcess()
+                                                                    : kwin_ ? kwin_->activeProcess()
+                                                                            : 0;
+                                                         })),
       hotkeys_(std::make_unique<WaylandHotkeyService>(*log_)),
       sway_(swayWindows(*log_)),
       kwin_(kwinWindows(*log_, *bundle_, sway_ != nullptr)),

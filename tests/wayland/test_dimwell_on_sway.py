@@ -5,7 +5,8 @@ across both outputs leaves the hole clamped to the first; clicks on the veil go
 through while click-out is off, and with it on only a click in the hole does;
 window mode, view mode and pattern mode (also where a selection's edge crossed
 the panel); the hole follows a window that sway moves; an output added while a
-hole is up; keys named by the compositor's keymap as it changes.
+hole is up; keys named by the compositor's keymap as it changes; with
+bring-to-front off, window mode on the focused window.
 Exits 77 (skipped) when sway cannot start."""
 import os
 import subprocess
@@ -13,7 +14,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wayland_session import BIN, BLUE, GRAY, STEP, Lines, run, veiled, waydesktop  # noqa: E402
+from wayland_session import (BIN, BLUE, GRAY, STEP, Lines, run, veiled, wait_until, waydesktop,  # noqa: E402
+                             write_prefs)
 
 PROBE_RECT = (200, 150, 200, 200)   # on HEADLESS-1, under the hole's top-left corner
 DRAG_FROM, DRAG_TO = (300, 200), (1500, 500)   # ends on HEADLESS-2 (1024x768 at 1280,0)
@@ -39,7 +41,7 @@ def body(r):
 
     clicks = r.window("dimwell.probe", *PROBE_RECT[2:])
     d.swaymsg("[app_id=dimwell.probe] move position {} {}".format(*PROBE_RECT[:2]))
-    r.start_dimwell()
+    dimwell = r.start_dimwell()
     r.check("compositor's" in r.log(), "no advice to bind the shortcuts in the compositor")
     pointer = Lines(d.spawn([r.program("dimwell_wayland_pointer"), *map(str, d.layout_size())],
                             stdin=subprocess.PIPE, stdout=subprocess.PIPE, name="pointer"))
@@ -131,6 +133,17 @@ def body(r):
             names.expect(wanted)
         except AssertionError as e:
             r.failures.append(f"key names from the compositor's keymap: {e}")
+
+    # With bring-to-front off, window mode clears the focused window, not the one under the pointer.
+    d.terminate(dimwell)
+    write_prefs(d, bringtofront=False)
+    d.spawn([r.program("Dimwell")], name="Dimwell", extra_env=r.env)
+    r.check(wait_until(lambda: r.log().count("Dimwell: Dimwell started") == 2, STEP), "Dimwell did not start again")
+    d.swaymsg("[app_id=dimwell.window] focus")
+    do("move 300 250")   # over the probe
+    r.action("windowMode")
+    r.expect([(620, 150, BLUE, "focused window in the hole"), (300, 250, veiled(BLUE), "window under the pointer")],
+             "window mode on the focused window", "HEADLESS-1")
 
 
 if __name__ == "__main__":
