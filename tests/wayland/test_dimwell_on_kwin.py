@@ -7,7 +7,7 @@ follows no other window. Pattern mode, through KWin's screenshots, clears
 exactly the outlined panel under the pointer. View mode finds the view under the pointer in a Qt
 window. Dimwell's window script leaves KWin when Dimwell quits and is back when
 it starts again; with the script silent, window mode falls back at once, and
-says so once.
+says so once. With bring-to-front off, window mode clears the active window.
 Exits 77 (skipped) when KWin cannot start."""
 import os
 import subprocess
@@ -15,7 +15,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wayland_session import BIN, BLUE, SOURCE, STEP, Lines, run, veiled, wait_until, waydesktop  # noqa: E402
+from wayland_session import (BIN, BLUE, SOURCE, STEP, Lines, run, veiled, wait_until, waydesktop,  # noqa: E402
+                             write_prefs)
 
 PAGE = (236, 236, 236)     # the toplevel with panels, above its panels (its top 50 rows)
 BACK = (300, 150, 400, 300)    # the blue window, partly under the other
@@ -76,7 +77,7 @@ def body(r):
     r.check(not d.script_loaded("dimwell-windows"), "Dimwell's window script is still in KWin after Dimwell quit")
 
     # A script that stops answering: window mode falls back without hanging, said once.
-    r.start_dimwell(times=2)
+    dimwell = r.start_dimwell(times=2)
     r.check(wait_until(lambda: d.script_loaded("dimwell-windows"), STEP),
             "Dimwell started again without its window script")
     d.bus_call("/Scripting", "org.kde.kwin.Scripting.unloadScript", "string:dimwell-windows")
@@ -89,6 +90,19 @@ def body(r):
         r.check(time.monotonic() - started <= 3.0, "window mode waited on a silent script")
     r.check(r.log().count("The current app is") == chosen, "window mode used the list of a silent script")
     r.check(r.log().count("window script does not answer") == 1, "a silent script is not reported exactly once")
+
+    # With bring-to-front off, window mode clears the active window, not the one under the pointer.
+    d.terminate(dimwell)
+    write_prefs(d, bringtofront=False)
+    d.spawn([r.program("Dimwell")], name="Dimwell", extra_env=r.env)
+    r.check(wait_until(lambda: r.log().count("Dimwell: Dimwell started") == 3, STEP), "Dimwell did not start again")
+    d.kwin_script('workspace.clientList().forEach(function (c) { if (c.resourceClass == "dimwell.front") '
+                  'workspace.activeClient = c; });')
+    move(1500, 300)   # over the Qt window
+    under = veiled(d.screenshot().pixel(1500, 300))
+    r.action("windowMode")
+    r.expect([(600, 210, PAGE, "active window in the hole"), (1500, 300, under, "window under the pointer")],
+             "window mode on the active window")
 
 
 if __name__ == "__main__":
