@@ -15,6 +15,8 @@ program:
   X server or the tray host reaches one program and not the other).
 - resident memory (VmRSS) and proportional set size (Pss, smaps_rollup).
   Target: Dimwell's RSS at most 1.1x the floor's.
+- the pixmaps the X server holds for it (X-Resource), for the record: memory
+  that the veil's quick first frame costs outside the process.
 
     bench/latency/idle.py [--build DIR] [--seconds S] [--smaps N] [--wrap CMD]
 
@@ -34,6 +36,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from latency import OPACITY, SOURCE, Screen, clear, dimmed  # noqa: E402
 from xdesktop import Desktop  # noqa: E402
+import Xlib.display  # noqa: E402
+from Xlib.ext import res  # noqa: E402
 
 RSS_TARGET = 1.1
 SETTLE = 3.0   # s: start-up work (fonts, tray embedding, D-Bus names) is done by then
@@ -94,6 +98,16 @@ def resident_by_mapping(pid):
     return totals
 
 
+def server_pixmaps(display, pid):
+    """KiB of pixmaps the X server holds for pid's connections (X-Resource)."""
+    total = 0
+    for client in display.res_query_client_ids([{"client": 0, "mask": res.LocalClientPIDMask}]).ids:
+        if client.spec.mask == res.LocalClientPIDMask and list(client.value) == [pid]:
+            reply = display.res_query_client_pixmap_bytes(client.spec.client)
+            total += reply.bytes | reply.bytes_overflow << 32
+    return total // 1024
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default=os.path.join(SOURCE, "build"), help="build folder (default: build)")
@@ -144,13 +158,14 @@ def main():
         time.sleep(args.seconds)
         after = {name: switches(p) for name, p in programs.items()}
         rates = {}
+        x = Xlib.display.Display(d.display)
         print(f"Idle for {args.seconds:.0f} s after one veil shown and closed (tint2 as tray host)")
         for name, p in programs.items():
             per_thread = {key: after[name][key] - before[name].get(key, 0) for key in after[name]}
             rates[name] = sum(per_thread.values()) / args.seconds
             rss, pss = memory(p)
             print(f"  {name:8} wakeups {rates[name]:5.2f}/s   RSS {rss / 1024:6.1f} MiB   Pss {pss / 1024:6.1f} MiB"
-                  f"   threads {len(per_thread)}")
+                  f"   threads {len(per_thread)}   X server pixmaps {server_pixmaps(x, p) / 1024:5.1f} MiB")
             for (tid, thread), n in sorted(per_thread.items(), key=lambda item: -item[1]):
                 if n:
                     print(f"    thread {tid} {thread}: {n / args.seconds:.2f}/s")
