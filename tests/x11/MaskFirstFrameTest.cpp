@@ -8,6 +8,9 @@
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/XcbUtil.h"
 
+#include <QApplication>
+#include <QBackingStore>
+
 #include <cstring>
 
 namespace dimwell::x11 {
@@ -22,7 +25,7 @@ public:
     CustomView view;
 };
 
-TEST(MaskFirstFrameTest, ServerPaintsTheVeilAndTheCurrentHoleAtEachMap) {
+TEST(MaskFirstFrameTest, ServerPaintsTheVeilAndTheCurrentHoleAtEachMapAndHiddenKeepsNoImage) {
     DIMWELL_REQUIRE_DESKTOP();
     RecordingLog log;
     Xconn x;
@@ -70,6 +73,25 @@ TEST(MaskFirstFrameTest, ServerPaintsTheVeilAndTheCurrentHoleAtEachMap) {
     window->orderFront();
     EXPECT_EQ(pixel(moved), 0u);
     EXPECT_EQ(pixel(hole), 0xCC000000u);
+
+    // Hidden, the window keeps no full-screen image in this process; shown again,
+    // the widget's own paint gets one back and paints the current picture.
+    QWidget* widget = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        widget = w->winId() == window->windowId() ? w : widget;
+    }
+    ASSERT_TRUE(widget);
+    ASSERT_TRUE(pumpUntil([&] { return widget->backingStore()->size() == widget->size(); }, 3000));
+    window->orderOut();
+    ASSERT_TRUE(pumpUntil([&] { return !widget->isVisible(); }, 3000));
+    EXPECT_TRUE(widget->backingStore()->size().isEmpty());
+    painter.view.setMyRect(hole);
+    window->display();
+    window->orderFront();
+    ASSERT_TRUE(pumpUntil([&] { return widget->backingStore()->size() == widget->size(); }, 3000));
+    pumpFor(100);
+    EXPECT_EQ(pixel(hole), 0u);
+    EXPECT_EQ(pixel(moved), 0xCC000000u);
 }
 
 } // namespace

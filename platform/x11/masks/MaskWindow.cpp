@@ -8,6 +8,7 @@
 #include "platform/x11/XcbReply.h"
 #include "platform/x11/XcbUtil.h"
 
+#include <QBackingStore>
 #include <QGuiApplication>
 #include <QMetaObject>
 #include <QPaintEvent>
@@ -300,6 +301,12 @@ void MaskWindow::applyVisibility() {
     } else if (!wanted_ && mapped_) {
         widget_->hide();
         mapped_ = false;
+        // The hidden window keeps no full-screen image in this process: the next
+        // map shows the server's background first and the widget's paint sizes
+        // the image back to the window.
+        if (QBackingStore* store = widget_->backingStore()) {
+            store->resize(QSize(0, 0));
+        }
     }
     if (mapped_ && shielding_) {
         context_.stacking().add(windowId());
