@@ -59,6 +59,11 @@ class Package(unittest.TestCase):
     def test_files_and_dependencies(self):
         missing = [f for f in EXPECTED if not os.path.exists(os.path.join(self.root, f))]
         self.assertEqual(missing, [])
+        # KWin trusts the program with screenshots only when the entry's Exec is its full path.
+        with open(os.path.join(self.root, "usr/share/applications/dimwell.desktop")) as f:
+            entry = f.read().splitlines()
+        self.assertIn("Exec=/usr/bin/Dimwell", entry)
+        self.assertIn("X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2", entry)
         # Every dependency resolves on this release: apt plans the install without doing it.
         plan = run(["apt-get", "install", "--simulate", "--no-install-recommends", self.deb])
         self.assertEqual(plan.returncode, 0, plan.stdout + plan.stderr)
