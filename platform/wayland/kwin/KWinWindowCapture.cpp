@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -142,7 +143,7 @@ std::optional<CapturedWindow> grayFromKWinImage(const QVariantMap& meta, const Q
     const std::int32_t top = std::int32_t(std::lround((shown.y - bounds.y) * scale));
     const std::int32_t columns = std::min(std::int32_t(width), out.pixelsWide - left);
     std::vector<std::uint32_t> row(static_cast<std::size_t>(width));
-    for (std::int32_t r = 0; r < height && top + r < out.pixelsHigh && columns > 0 && left >= 0 && top >= 0; ++r) {
+    for (std::int32_t r = 0; r < height && top + r < out.pixelsHigh && columns > 0; ++r) {
         std::memcpy(row.data(), pixels.constData() + r * stride, std::size_t(width) * 4);
         grayRow(row.data(), columns, *shifts, &out.at(left, out.pixelsHigh - 1 - (top + r)));
     }
