@@ -19,7 +19,7 @@
 #include "platform/wayland/kwin/KWinWindows.h"
 #include "platform/wayland/sway/SwayAccessibility.h"
 #include "platform/wayland/sway/SwayWindowServer.h"
-#include "platform/x11/accessibility/AtspiAccessibility.h"
+#include "platform/linux/accessibility/AtspiViews.h"
 #include "platform/linux/prefs/PlistBundle.h"
 #include "platform/linux/prefs/PlistDefaults.h"
 #include "platform/linux/session/DesktopWorkspace.h"
@@ -109,7 +109,7 @@ std::unique_ptr<AccessibilityApi> withKWinWindows(std::unique_ptr<AccessibilityA
 /// AT-SPI, with the compositor's windows to place what toolkits report relative
 /// to them; on sway, windows, raising and tracking come from sway's tree.
 std::unique_ptr<AccessibilityApi> accessibility(LogSink& log, const WindowServer& windows, SwayWindowServer* sway) {
-    auto atspi = std::make_unique<x11::AtspiAccessibility>(nullptr, log);
+    auto atspi = std::make_unique<x11::AtspiViews>(log);
     atspi->setWindowRectangles(&windows);
     if (sway) {
         return std::make_unique<SwayAccessibility>(std::move(atspi), *sway);

@@ -1,6 +1,6 @@
 #include "platform/x11/X11Displays.h"
 
-#include "platform/x11/ScreenSpace.h"
+#include "platform/linux/ScreenSpace.h"
 #include "platform/x11/XcbUtil.h"
 
 #include <QCoreApplication>

@@ -5,9 +5,9 @@
 
 #include "WindowTestSupport.h"
 
-#include "platform/x11/accessibility/AccessibleElements.h"
+#include "platform/linux/accessibility/AccessibleElements.h"
 #include "platform/x11/accessibility/AtspiAccessibility.h"
-#include "platform/x11/ScreenSpace.h"
+#include "platform/linux/ScreenSpace.h"
 #include "platform/x11/windows/WindowStack.h"
 #include "platform/x11/windows/X11WindowServer.h"
 

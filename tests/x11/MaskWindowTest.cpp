@@ -5,7 +5,7 @@
 
 #include "mask/CustomView.h"
 #include "platform/x11/masks/MaskWindow.h"
-#include "platform/x11/ScreenSpace.h"
+#include "platform/linux/ScreenSpace.h"
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/XcbUtil.h"
 

@@ -3,7 +3,7 @@
 
 #include "WindowTestSupport.h"
 
-#include "platform/x11/ScreenSpace.h"
+#include "platform/linux/ScreenSpace.h"
 #include "platform/x11/windows/WindowStack.h"
 #include "platform/x11/windows/X11WindowServer.h"
 

@@ -3,7 +3,7 @@
 
 #include "EventPump.h"
 #include "OtherClient.h"
-#include "platform/x11/ScreenSpace.h"
+#include "platform/linux/ScreenSpace.h"
 #include "platform/x11/input/X11InputService.h"
 
 #include <QEventLoop>

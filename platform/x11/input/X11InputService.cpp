@@ -1,7 +1,7 @@
 #include "platform/x11/input/X11InputService.h"
 
 #include "platform/linux/keyboard/KeyTable.h"
-#include "platform/x11/ScreenSpace.h"
+#include "platform/linux/ScreenSpace.h"
 #include "platform/x11/XcbReply.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 #include "platform/x11/masks/CompositorWatch.h"
 #include "platform/x11/masks/MaskStacking.h"
 #include "platform/linux/paint/QtCanvas.h"
-#include "platform/x11/ScreenSpace.h"
+#include "platform/linux/ScreenSpace.h"
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/XcbReply.h"
 #include "platform/x11/XcbUtil.h"

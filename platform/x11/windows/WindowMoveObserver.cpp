@@ -1,6 +1,6 @@
 #include "platform/x11/windows/WindowMoveObserver.h"
 
-#include "platform/x11/accessibility/AccessibleElements.h"
+#include "platform/linux/accessibility/AccessibleElements.h"
 #include "platform/x11/windows/WindowStack.h"
 #include "platform/x11/XcbReply.h"
 

@@ -1,6 +1,6 @@
 #include "platform/x11/windows/X11WindowServer.h"
 
-#include "platform/x11/ScreenSpace.h"
+#include "platform/linux/ScreenSpace.h"
 #include "platform/x11/windows/WindowStack.h"
 
 #include <unistd.h>

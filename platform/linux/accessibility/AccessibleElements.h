@@ -3,12 +3,10 @@
 // process id with, when it has one, its AT-SPI application object. A window or view
 // is an AT-SPI object, an X client window, or both: windows that were matched to
 // their X window take their geometry from X (the frame, read at each call), views
-// take it from AT-SPI.
+// and frames with no X window (any on Wayland) take it from AT-SPI.
 
 #include "platform/ports/Accessibility.h"
 #include "platform/linux/accessibility/AtspiHandles.h"
-
-#include <xcb/xcb.h>
 
 #include <QRect>
 
@@ -35,12 +33,12 @@ public:
 
 class UiElement final : public AXElement {
 public:
-    UiElement(std::shared_ptr<ApplicationState> app, xcb_window_t clientWindow, AccessibleRef object,
+    UiElement(std::shared_ptr<ApplicationState> app, std::uint32_t clientWindow, AccessibleRef object,
               QPoint extentsOffset = {})
         : application(std::move(app)), client(clientWindow), accessible(std::move(object)), offset(extentsOffset) {}
 
     std::shared_ptr<ApplicationState> application;
-    xcb_window_t client = 0;     ///< the X client window, 0 for views
+    std::uint32_t client = 0;    ///< the X client window (xcb_window_t), 0 for views
     AccessibleRef accessible;    ///< null for windows without AT-SPI presence
     /// Added to the AT-SPI extents: the window's origin where the toolkit reports
     /// them relative to the window (Wayland); zero otherwise.
