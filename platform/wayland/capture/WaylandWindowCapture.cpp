@@ -5,6 +5,7 @@
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandMaskSurface.h"
 #include "platform/wayland/capture/CursorCover.h"
+#include "platform/wayland/capture/VeilLifted.h"
 
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
 
@@ -98,29 +99,6 @@ private:
     void* data_;
     std::size_t size_;
     wl_buffer* buffer_;
-};
-
-/// Takes the masks on one output down for as long as it lives, and puts them back.
-class VeilLifted {
-public:
-    VeilLifted(MaskRoster& masks, std::uint32_t output) {
-        for (WaylandMaskSurface* mask : masks.masks()) {
-            if (mask->output() == output && mask->isVisible()) {
-                mask->orderOut();
-                lifted_.push_back(mask);
-            }
-        }
-    }
-    ~VeilLifted() {
-        for (WaylandMaskSurface* mask : lifted_) {
-            mask->orderFront();
-        }
-    }
-    VeilLifted(const VeilLifted&) = delete;
-    VeilLifted& operator=(const VeilLifted&) = delete;
-
-private:
-    std::vector<WaylandMaskSurface*> lifted_;
 };
 
 } // namespace
@@ -242,7 +220,7 @@ std::optional<CapturedWindow> WaylandWindowCapture::captureGray(std::uint32_t wi
     }
 
     const Clock::time_point deadline = Clock::now() + timeout_;
-    const VeilLifted lifted(masks_, output->globalName());
+    const VeilLifted lifted(masks_, {output->globalName()});
     const CursorCover cover(connection_, queue_, *output, deadline);
     Frame frame;
     frame.version = version_;

@@ -5,6 +5,7 @@
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandMaskSurface.h"
 #include "platform/wayland/WaylandOutput.h"
+#include "platform/wayland/capture/VeilLifted.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -89,34 +90,16 @@ QByteArray readPipe(int fd, std::size_t wanted, Clock::time_point deadline) {
     return data;
 }
 
-/// Takes the masks over `area` down for as long as it lives, and puts them back.
-class VeilLifted {
-public:
-    VeilLifted(MaskRoster& masks, const WaylandConnection& connection, const Rect& area) {
-        std::vector<std::uint32_t> outputs;
-        for (const WaylandOutput* o : connection.outputs()) {
-            if (!intersection(o->logical(), area).isEmpty()) {
-                outputs.push_back(o->globalName());
-            }
-        }
-        for (WaylandMaskSurface* mask : masks.masks()) {
-            if (mask->isVisible() && std::find(outputs.begin(), outputs.end(), mask->output()) != outputs.end()) {
-                mask->orderOut();
-                lifted_.push_back(mask);
-            }
+/// The outputs a copy of `area` reads from.
+std::vector<std::uint32_t> outputsUnder(const WaylandConnection& connection, const Rect& area) {
+    std::vector<std::uint32_t> outputs;
+    for (const WaylandOutput* o : connection.outputs()) {
+        if (!intersection(o->logical(), area).isEmpty()) {
+            outputs.push_back(o->globalName());
         }
     }
-    ~VeilLifted() {
-        for (WaylandMaskSurface* mask : lifted_) {
-            mask->orderFront();
-        }
-    }
-    VeilLifted(const VeilLifted&) = delete;
-    VeilLifted& operator=(const VeilLifted&) = delete;
-
-private:
-    std::vector<WaylandMaskSurface*> lifted_;
-};
+    return outputs;
+}
 
 void syncDone(void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; }
 constexpr wl_callback_listener kSyncListener{syncDone};
@@ -184,7 +167,7 @@ std::optional<CapturedWindow> KWinWindowCapture::captureGray(std::uint32_t windo
     const Clock::time_point deadline = Clock::now() + timeout_;
     std::optional<std::pair<QVariantMap, QByteArray>> picture;
     {
-        const VeilLifted lifted(masks_, connection_, area);
+        const VeilLifted lifted(masks_, outputsUnder(connection_, area));
         if (synced(deadline)) {
             picture = capture(area, deadline);
         }
