@@ -95,36 +95,45 @@ AccessibleRef findApplication(std::int32_t pid, bool& registryMissing) {
 
 AtspiViews::AtspiViews(LogSink& log, Timeouts timeouts, std::function<bool()> busAdvertised)
     : log_(log), timeouts_(timeouts) {
-    busAvailable_ = connectBus(busAdvertised);
+    // Only where the bus is: connecting waits for the first view asked for, so an
+    // idle Dimwell that never uses view mode carries no accessibility client.
+    busAdvertised_ = busAddressKnown(busAdvertised);
+    if (!busAdvertised_) {
+        reportBusUnavailable();
+    }
+}
+
+bool AtspiViews::busAddressKnown(const std::function<bool()>& busAdvertised) {
+    // Without any address libdbus would start a session bus of its own (X11
+    // autolaunch); with no bus there is nothing to read anyway.
+    bool known = environmentSet("AT_SPI_BUS_ADDRESS") || environmentSet("DBUS_SESSION_BUS_ADDRESS") ||
+                 (busAdvertised && busAdvertised());
+    if (!known && environmentSet("XDG_RUNTIME_DIR")) {
+        std::error_code ignored;
+        known = std::filesystem::exists(std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "bus", ignored);
+    }
+    return known;
+}
+
+bool AtspiViews::ensureConnected() {
+    if (connectTried_) {
+        return busAvailable_;
+    }
+    connectTried_ = true;
+    // libatspi connects once per process, and aborts the process when a call finds
+    // no bus: remember the first outcome and never call it without one.
+    static std::optional<bool> processConnected;
+    if (!processConnected) {
+        atspi_set_timeout(timeouts_.normalMs, timeouts_.startupMs);
+        processConnected = atspi_init() == 0;
+    }
+    busAvailable_ = *processConnected;
     if (busAvailable_) {
         atspi_set_timeout(timeouts_.normalMs, timeouts_.startupMs);
     } else {
         reportBusUnavailable();
     }
-}
-
-bool AtspiViews::connectBus(const std::function<bool()>& busAdvertised) const {
-    // libatspi connects once per process, and aborts the process when a call finds
-    // no bus: remember the first outcome and never call it without one.
-    static std::optional<bool> connected;
-    if (connected) {
-        return *connected;
-    }
-    // Without any address libdbus would start a session bus of its own (X11
-    // autolaunch); with no bus there is nothing to read anyway.
-    bool addressKnown = environmentSet("AT_SPI_BUS_ADDRESS") || environmentSet("DBUS_SESSION_BUS_ADDRESS") ||
-                        (busAdvertised && busAdvertised());
-    if (!addressKnown && environmentSet("XDG_RUNTIME_DIR")) {
-        std::error_code ignored;
-        addressKnown = std::filesystem::exists(std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "bus", ignored);
-    }
-    if (!addressKnown) {
-        connected = false;
-        return false;
-    }
-    atspi_set_timeout(timeouts_.normalMs, timeouts_.startupMs);
-    connected = atspi_init() == 0;
-    return *connected;
+    return busAvailable_;
 }
 
 void AtspiViews::reportBusUnavailable() {
@@ -142,7 +151,7 @@ AXElementRef AtspiViews::application(std::int32_t pid) {
     state->pid = pid;
     // Our own accessibility bridge answers on this very thread: asking it would
     // wait for the timeout. Our windows are read from the window system like any program's.
-    if (busAvailable_ && pid != static_cast<std::int32_t>(::getpid())) {
+    if (busAdvertised_ && pid != static_cast<std::int32_t>(::getpid()) && ensureConnected()) {
         bool registryMissing = false;
         state->accessible = findApplication(pid, registryMissing);
         if (registryMissing) {

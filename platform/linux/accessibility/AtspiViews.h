@@ -48,8 +48,8 @@ public:
     /// to its window (Wayland): frames are placed on their windows. Null: none.
     void setWindowRectangles(const WindowServer* windows) { windowRects_ = windows; }
 
-    /// Whether the accessibility bus could be reached when this process first tried.
-    bool busAvailable() const { return busAvailable_; }
+    /// Whether the accessibility bus can be reached (connecting now if not yet).
+    bool busAvailable() { return busAdvertised_ && ensureConnected(); }
 
     AXElementRef application(std::int32_t pid) override;
     std::optional<std::vector<AXElementRef>> windows(const AXElementRef& application) override;
@@ -61,7 +61,7 @@ public:
     void bringProcessToFront(std::int32_t) override {}
     std::unique_ptr<AXObserver> createObserver(std::int32_t, ObserverCallback) override { return nullptr; }
     /// False once the bus proved missing, at start or when it had no registry.
-    bool viewsReadable() const override { return busAvailable_ && !reportedUnavailable_; }
+    bool viewsReadable() const override { return busAdvertised_ && !reportedUnavailable_; }
 
     /// The application's showing frames, in its order; none when it has no
     /// accessibility presence or stops answering.
@@ -73,14 +73,18 @@ public:
     std::optional<QRect> extentsOf(const UiElement& element) const;
 
 private:
-    bool connectBus(const std::function<bool()>& busAdvertised) const;
+    static bool busAddressKnown(const std::function<bool()>& busAdvertised);
+    /// Connects on first use; true while views can be read.
+    bool ensureConnected();
     void reportBusUnavailable();
     std::vector<AXElementRef> placedFrames(const std::shared_ptr<ApplicationState>& app, bool activeOnly) const;
 
     const WindowServer* windowRects_ = nullptr;
     Logger log_;
     Timeouts timeouts_;
-    bool busAvailable_ = false;
+    bool busAdvertised_ = false;   ///< an accessibility bus is there to connect to
+    bool connectTried_ = false;
+    bool busAvailable_ = false;    ///< connected
     bool reportedUnavailable_ = false;
 };
 

@@ -26,7 +26,7 @@ public:
         : AtspiAccessibility(std::move(stack), log, Timeouts{}) {}
 
     /// Whether the accessibility bus could be reached when this process first tried.
-    bool busAvailable() const { return views_.busAvailable(); }
+    bool busAvailable() { return views_.busAvailable(); }
 
     AXElementRef application(std::int32_t pid) override { return views_.application(pid); }
     std::optional<std::vector<AXElementRef>> windows(const AXElementRef& application) override;
