@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <malloc.h>
 #include <iterator>
 #include <unistd.h>
 #include <vector>
@@ -307,6 +308,9 @@ void MaskWindow::applyVisibility() {
         if (QBackingStore* store = widget_->backingStore()) {
             store->resize(QSize(0, 0));
         }
+        // The pictures painted while it was up are freed by now; hand their pages
+        // back so that an idle Dimwell stays small.
+        malloc_trim(0);
     }
     if (mapped_ && shielding_) {
         context_.stacking().add(windowId());
