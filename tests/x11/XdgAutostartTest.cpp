@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace dimwell::x11 {
 namespace {
@@ -135,13 +137,21 @@ TEST_F(Autostart, EntriesResolveToTheirProgramsAndTheUnresolvableStay) {
                                                                    std::nullopt, std::nullopt}));
 }
 
+// Root writes anywhere, so then the adding runs as nobody in a child process.
 TEST_F(Autostart, AddingFailsCleanlyWhenTheFolderCannotBeWritten) {
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "permissions do not bind the superuser";
-    }
+    const std::string dimwell = program("Dimwell");
     std::filesystem::create_directories(folder);
-    chmod(folder.c_str(), 0500);
-    EXPECT_FALSE(list.insertItem(program("Dimwell")));
+    ASSERT_EQ(chmod(tmp.path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    const passwd* nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
+    if (geteuid() == 0 && !nobody) GTEST_SKIP() << "no unprivileged user to add as";
+    GTEST_FLAG_SET(death_test_style, "fast");   // the child must work on this very list
+    EXPECT_EXIT(
+        {
+            if (nobody && (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)) std::_Exit(2);
+            std::_Exit(list.insertItem(dimwell) ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
     chmod(folder.c_str(), 0700);
     EXPECT_TRUE(files().empty());
 }
