@@ -3,6 +3,7 @@
 #include "platform/ports/Accessibility.h"
 #include "platform/ports/Session.h"
 #include "platform/ports/WindowCapture.h"
+#include "platform/wayland/CompositorAccessibility.h"
 #include "platform/wayland/QtEventPump.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandDisplays.h"
@@ -12,12 +13,12 @@
 #include "platform/wayland/WaylandWindowFactory.h"
 #include "platform/wayland/WaylandWindowList.h"
 #include "platform/wayland/capture/WaylandWindowCapture.h"
-#include "platform/wayland/kwin/KWinAccessibility.h"
+#include "platform/wayland/kwin/KWinCompositorWindows.h"
 #include "platform/wayland/kwin/KWinPointerInput.h"
 #include "platform/wayland/kwin/KWinScript.h"
 #include "platform/wayland/kwin/KWinWindowCapture.h"
 #include "platform/wayland/kwin/KWinWindows.h"
-#include "platform/wayland/sway/SwayAccessibility.h"
+#include "platform/wayland/sway/SwayCompositorWindows.h"
 #include "platform/wayland/sway/SwayWindowServer.h"
 #include "platform/linux/accessibility/AtspiViews.h"
 #include "platform/linux/prefs/PlistBundle.h"
@@ -103,7 +104,8 @@ std::unique_ptr<AccessibilityApi> withKWinWindows(std::unique_ptr<AccessibilityA
     if (!kwin) {
         return accessible;
     }
-    return std::make_unique<KWinAccessibility>(std::move(accessible), *kwin);
+    return std::make_unique<CompositorAccessibility>(std::move(accessible),
+                                                     std::make_unique<KWinCompositorWindows>(*kwin));
 }
 
 /// AT-SPI, with the compositor's windows to place what toolkits report relative
@@ -112,7 +114,7 @@ std::unique_ptr<AccessibilityApi> accessibility(LogSink& log, const WindowServer
     auto atspi = std::make_unique<x11::AtspiViews>(log);
     atspi->setWindowRectangles(&windows);
     if (sway) {
-        return std::make_unique<SwayAccessibility>(std::move(atspi), *sway);
+        return std::make_unique<CompositorAccessibility>(std::move(atspi), std::make_unique<SwayCompositorWindows>(*sway));
     }
     return atspi;
 }

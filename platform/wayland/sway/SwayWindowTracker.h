@@ -8,6 +8,7 @@
 // holding up the event loop at every refresh.
 
 #include "platform/ports/Accessibility.h"
+#include "platform/wayland/CompositorWindows.h"
 #include "platform/wayland/sway/SwayIpc.h"
 
 #include <QTimer>
@@ -21,16 +22,9 @@ namespace dimwell::wayland {
 
 struct SwayTree;
 
-/// A sway window as the core holds it: container id and process.
-class SwayWindowElement final : public AXElement {
-public:
-    SwayWindowElement(std::uint32_t windowId, std::int32_t processId) : id(windowId), pid(processId) {}
-    std::uint32_t id;
-    std::int32_t pid;
-    /// Where tracking last saw it (layout points, top-left space, decorations
-    /// included), set before each callback so the reader needs no request of its own.
-    mutable std::optional<Rect> bounds;
-};
+/// A sway window as the core holds it: container id and process; tracking
+/// sets its bounds (decorations included) before each callback.
+using SwayWindowElement = CompositorWindowElement;
 
 class SwayWindowTracker final : public AXObserver {
 public:

@@ -1,19 +1,19 @@
 #pragma once
-// Accessibility on sway: an application's windows, their frames, raising and
-// following one come from sway's tree (Wayland gives AT-SPI no window
-// positions); views inside a window come from AT-SPI, from the accessible
-// frame that lies on the window.
+// Accessibility on a compositor with a window source of its own: an
+// application's windows, their frames, raising and following one come from the
+// compositor; views inside a window come from AT-SPI, from the accessible frame
+// that matches the window.
 
 #include "platform/ports/Accessibility.h"
-#include "platform/wayland/sway/SwayWindowServer.h"
+#include "platform/wayland/CompositorWindows.h"
 
 #include <memory>
 
 namespace dimwell::wayland {
 
-class SwayAccessibility final : public AccessibilityApi {
+class CompositorAccessibility final : public AccessibilityApi {
 public:
-    SwayAccessibility(std::unique_ptr<AccessibilityApi> accessible, SwayWindowServer& sway);
+    CompositorAccessibility(std::unique_ptr<AccessibilityApi> accessible, std::unique_ptr<CompositorWindows> windows);
 
     AXElementRef application(std::int32_t pid) override;
     std::optional<std::vector<AXElementRef>> windows(const AXElementRef& application) override;
@@ -28,10 +28,11 @@ public:
 
 private:
     std::optional<Rect> boundsOf(const AXElement* element) const;
-    std::vector<SwayWindow> windowsOf(std::int32_t pid) const;
+    std::vector<CompositorWindow> windowsOf(std::int32_t pid) const;
+    AXElementRef frameOf(const CompositorWindowElement& window, const Rect& bounds);
 
     std::unique_ptr<AccessibilityApi> accessible_;
-    SwayWindowServer& sway_;
+    std::unique_ptr<CompositorWindows> compositor_;
     std::int32_t raisedPid_ = 0;   ///< setMain raised a window of this process just now
 };
 
