@@ -9,8 +9,12 @@
 #include "platform/x11/X11Displays.h"
 #include "platform/x11/XcbUtil.h"
 
+#include <QApplication>
+#include <QBackingStore>
+
 #include <xcb/shape.h>
 
+#include <cstring>
 #include <unistd.h>
 
 namespace dimwell::x11 {
@@ -262,6 +266,62 @@ TEST_F(MaskWindowTest, ClosedWindowIsDestroyedAndIgnoresLaterCalls) {
     EXPECT_TRUE(pumpUntil([&] { return !attributes(w).has_value(); }, 3000)) << "the X window still exists";
     window.reset();
     pumpFor(50);
+}
+
+// The server paints a mask's first frame at the map, so the veil shows without
+// waiting for the widget to handle an expose and paint.
+TEST_F(MaskWindowTest, ServerPaintsTheVeilAndTheCurrentHoleAtEachMapAndHiddenKeepsNoImage) {
+    auto window = makeWindow();
+    // A pixel of the window once the server has done what Qt sent, with no event
+    // handled in between: no paint of the widget's can have happened.
+    const auto pixel = [&](const Rect& local) {
+        syncQt();
+        const auto px = static_cast<std::int16_t>(local.x + local.width / 2);
+        const auto py = static_cast<std::int16_t>(frame.height - local.y - local.height / 2);
+        const auto image = freed(xcb_get_image_reply(
+            x.get(), xcb_get_image(x.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, window->windowId(), px, py, 1, 1, ~0u),
+            nullptr));
+        std::uint32_t value = 1;
+        if (image && xcb_get_image_data_length(image.get()) >= 4) {
+            std::memcpy(&value, xcb_get_image_data(image.get()), 4);
+        }
+        return value;
+    };
+    const Rect hole{100, 100, 200, 150};
+    const Rect veil{600, 400, 20, 20};
+    const Rect moved{700, 500, 100, 100};
+    painter->view.setMyRect(hole);
+    window->orderFront();
+    EXPECT_EQ(pixel(veil), 0xCC000000u) << "black at 0.8, premultiplied";
+    EXPECT_EQ(pixel(hole), 0u);
+
+    // Shown again after the hole moved: the new picture, not the last map's.
+    painter->view.setMyRect(moved);
+    window->display();
+    window->orderOut();
+    ASSERT_TRUE(pumpUntil([&] { return !mapped(window->windowId()); }, 3000));
+    window->orderFront();
+    EXPECT_EQ(pixel(moved), 0u);
+    EXPECT_EQ(pixel(hole), 0xCC000000u);
+
+    // Hidden, the window keeps no full-screen image in this process; shown again,
+    // the widget's own paint gets one back and paints the current picture.
+    QWidget* widget = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        widget = w->winId() == window->windowId() ? w : widget;
+    }
+    ASSERT_TRUE(widget);
+    ASSERT_TRUE(pumpUntil([&] { return widget->backingStore()->size() == widget->size(); }, 3000));
+    window->orderOut();
+    ASSERT_TRUE(pumpUntil([&] { return !widget->isVisible(); }, 3000));
+    EXPECT_TRUE(widget->backingStore()->size().isEmpty());
+    painter->view.setMyRect(hole);
+    window->display();
+    window->orderFront();
+    ASSERT_TRUE(pumpUntil([&] { return widget->backingStore()->size() == widget->size(); }, 3000));
+    pumpFor(100);
+    EXPECT_EQ(pixel(hole), 0u);
+    EXPECT_EQ(pixel(moved), 0xCC000000u);
 }
 
 } // namespace
