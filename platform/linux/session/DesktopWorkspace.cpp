@@ -1,11 +1,11 @@
 #include "platform/linux/session/DesktopWorkspace.h"
+#include "platform/linux/session/ProcFiles.h"
 
 #include <QDesktopServices>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
 
-#include <fstream>
 #include <unistd.h>
 #include <vector>
 
@@ -21,10 +21,7 @@ std::string processNameOf(std::int32_t pid) {
     if (pid <= 0) {
         return {};
     }
-    std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
-    std::string name;
-    std::getline(in, name);
-    return name;
+    return processName(pid).value_or(std::string());
 }
 
 DesktopWorkspace::DesktopWorkspace(std::string processName, LogSink& log, ActiveProcess activeProcess)

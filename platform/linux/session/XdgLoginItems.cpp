@@ -1,6 +1,7 @@
 #include "platform/linux/session/XdgLoginItems.h"
 
 #include "platform/linux/session/DesktopEntry.h"
+#include "platform/linux/session/ProcFiles.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,8 +10,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,16 +22,6 @@ constexpr const char* kDefaultSearchPath = "/usr/local/bin:/usr/bin:/bin";
 std::string currentSearchPath() {
     const char* path = std::getenv("PATH");
     return path && *path ? path : kDefaultSearchPath;
-}
-
-std::optional<std::string> readSmallFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 bool isTrue(const std::map<std::string, std::string>& keys, const std::string& key) {

@@ -1,27 +1,14 @@
 #include "platform/wayland/sway/SwayWindowServer.h"
 
+#include "platform/linux/session/ProcFiles.h"
+
 #include <QJsonArray>
 
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 
 namespace dimwell::wayland {
-
-namespace {
-
-/// The process's own name, as the X11 list gives it; nothing when unreadable.
-std::optional<std::string> processName(std::int32_t pid) {
-    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-    std::string name;
-    if (pid <= 0 || !std::getline(comm, name) || name.empty()) {
-        return std::nullopt;
-    }
-    return name;
-}
-
-} // namespace
 
 SwayWindowServer::SwayWindowServer(std::shared_ptr<SwayIpc> ipc) : ipc_(std::move(ipc)) {}
 
@@ -47,7 +34,7 @@ std::vector<WindowInfo> SwayWindowServer::onScreenWindows() const {
         info.ownerPid = w.pid;
         info.bounds = w.bounds;
         info.layer = 0;   // sway has no kept-above windows; layer-shell surfaces are not in the tree
-        info.ownerName = processName(w.pid);
+        info.ownerName = x11::processName(w.pid);
         if (!info.ownerName && !w.appId.empty()) {
             info.ownerName = w.appId;
         }

@@ -1,5 +1,7 @@
 #include "platform/x11/windows/WindowStack.h"
 
+#include "platform/linux/session/ProcFiles.h"
+
 #include "platform/x11/windows/WindowLayer.h"
 #include "platform/x11/XcbReply.h"
 
@@ -10,7 +12,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <unistd.h>
 
 namespace dimwell::x11 {
@@ -77,18 +78,6 @@ std::optional<std::string> classOf(const xcb_get_property_reply_t* reply) {
         return instance;
     }
     return std::nullopt;
-}
-
-std::optional<std::string> processName(std::int32_t pid) {
-    if (pid <= 0) {
-        return std::nullopt;
-    }
-    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-    std::string name;
-    if (!std::getline(comm, name) || name.empty()) {
-        return std::nullopt;
-    }
-    return name;
 }
 
 /// The process id in an X-Resource client-ids reply; 0 for remote clients and errors.
