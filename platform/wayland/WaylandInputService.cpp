@@ -23,37 +23,6 @@ constexpr std::int64_t kEscapeKeyCode = 53;
 constexpr int kCursorSize = 24;
 } // namespace
 
-class WaylandInputService::Tap final : public EventTap {
-public:
-    Tap(WaylandInputService* service, std::uint64_t mask, TapCallback callback)
-        : service_(service), mask_(mask), callback_(std::move(callback)) {}
-    ~Tap() override {
-        if (service_) {
-            auto& taps = service_->taps_;
-            taps.erase(std::remove(taps.begin(), taps.end(), this), taps.end());
-            service_->tapsChanged();
-        }
-    }
-    Tap(const Tap&) = delete;
-    Tap& operator=(const Tap&) = delete;
-
-    void enable(bool on) override {
-        enabled_ = on;
-        if (service_) {
-            service_->tapsChanged();
-        }
-    }
-    bool isEnabled() const override { return enabled_; }
-    bool wants(EventType type) const {
-        return enabled_ && (mask_ & (std::uint64_t{1} << static_cast<std::uint32_t>(type))) != 0;
-    }
-
-    WaylandInputService* service_;
-    const std::uint64_t mask_;
-    const TapCallback callback_;
-    bool enabled_ = false;
-};
-
 struct WaylandInputService::Listeners {
     static WaylandInputService& self(void* data) { return *static_cast<WaylandInputService*>(data); }
 
@@ -101,7 +70,8 @@ struct WaylandInputService::Listeners {
 WaylandInputService::WaylandInputService(WaylandConnection& connection, MaskRoster& masks,
                                          std::function<double()> mainScreenHeight, PointerSightings* sightings)
     : connection_(connection), masks_(masks), mainScreenHeight_(std::move(mainScreenHeight)),
-      sightings_(sightings), log_(connection.log()), probe_(std::make_unique<PointerProbe>(connection)) {
+      sightings_(sightings), log_(connection.log()), probe_(std::make_unique<PointerProbe>(connection)),
+      taps_(log_, [this] { tapsChanged(); }) {
     // A seat of our own: its capabilities are told at binding and again whenever
     // a pointer or keyboard comes or goes.
     registry_ = wl_display_get_registry(connection_.display());
@@ -112,9 +82,6 @@ WaylandInputService::WaylandInputService(WaylandConnection& connection, MaskRost
 }
 
 WaylandInputService::~WaylandInputService() {
-    for (Tap* tap : taps_) {
-        tap->service_ = nullptr;
-    }
     releaseDevices();
     if (seat_) {
         wl_seat_release(seat_);
@@ -130,14 +97,11 @@ WaylandInputService::~WaylandInputService() {
 }
 
 std::unique_ptr<EventTap> WaylandInputService::createTap(std::uint64_t eventMask, TapCallback callback) {
-    auto tap = std::make_unique<Tap>(this, eventMask, std::move(callback));
-    taps_.push_back(tap.get());
-    return tap;
+    return taps_.create(eventMask, std::move(callback));
 }
 
 void WaylandInputService::tapsChanged() {
-    masks_.setTakingClicks(
-        std::any_of(taps_.begin(), taps_.end(), [](const Tap* t) { return t->wants(EventType::LeftMouseDown); }));
+    masks_.setTakingClicks(taps_.anyWants(leftMouseDownMask));
 }
 
 Point WaylandInputService::mouseLocation() const {
@@ -264,14 +228,14 @@ void WaylandInputService::buttonChanged(std::uint32_t button, std::uint32_t stat
     if (!masks_.find(entered_)) {
         return;
     }
-    dispatch({leftHeld_ ? EventType::LeftMouseDown : EventType::LeftMouseUp, location_, 0});
+    taps_.dispatch({leftHeld_ ? EventType::LeftMouseDown : EventType::LeftMouseUp, location_, 0});
 }
 
 void WaylandInputService::keyChanged(std::uint32_t key, std::uint32_t state) {
     // Escape is the one key the overlay listens for, and only while selecting;
     // keys are given by their physical place, so every layout has it there.
     if (key == KEY_ESC && state == WL_KEYBOARD_KEY_STATE_PRESSED && masks_.selecting()) {
-        dispatch({EventType::KeyDown, location_, kEscapeKeyCode});
+        taps_.dispatch({EventType::KeyDown, location_, kEscapeKeyCode});
     }
 }
 
@@ -280,24 +244,7 @@ void WaylandInputService::seen(EventType type, Point location) {
     if (sightings_) {
         sightings_->pointerSeenAt(location);
     }
-    dispatch({type, location, 0});
-}
-
-void WaylandInputService::dispatch(const InputEvent& event) {
-    const std::vector<Tap*> snapshot = taps_;   // a callback may create or destroy taps
-    for (Tap* tap : snapshot) {
-        if (std::find(taps_.begin(), taps_.end(), tap) == taps_.end() || !tap->wants(event.type)) {
-            continue;
-        }
-        const TapCallback callback = tap->callback_;   // the tap may go away while it runs
-        try {
-            if (callback(event) == TapVerdict::Swallow) {
-                return;
-            }
-        } catch (const std::exception& e) {
-            log_("event tap failed: %s", e.what());
-        }
-    }
+    taps_.dispatch({type, location, 0});
 }
 
 void WaylandInputService::applyCursor() {

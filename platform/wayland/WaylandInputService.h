@@ -18,6 +18,7 @@
 
 #include "common/Log.h"
 #include "platform/ports/EventTaps.h"
+#include "platform/ports/TapSet.h"
 #include "platform/wayland/MaskRoster.h"
 #include "platform/wayland/PointerProbe.h"
 #include "platform/wayland/PointerSightings.h"
@@ -60,7 +61,6 @@ public:
     void releasePointer() override { masks_.setSelecting(false); }
 
 private:
-    class Tap;
     struct Listeners;
 
     void seatGlobal(wl_registry* registry, std::uint32_t name, std::uint32_t version);
@@ -79,7 +79,6 @@ private:
     /// a surface that is no mask's.
     std::optional<Point> inLayout(double x, double y) const;
     void seen(EventType type, Point location);
-    void dispatch(const InputEvent& event);
     void applyCursor();
 
     WaylandConnection& connection_;
@@ -97,7 +96,7 @@ private:
     wl_surface* cursorSurface_ = nullptr;
     bool cursorThemeTried_ = false;
 
-    std::vector<Tap*> taps_;
+    TapSet taps_;
     wl_surface* entered_ = nullptr;   ///< the surface under the pointer
     std::uint32_t enterSerial_ = 0;
     bool leftHeld_ = false;

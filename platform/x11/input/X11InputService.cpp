@@ -29,42 +29,9 @@ std::uint16_t buttonMask(std::uint8_t button) {
 std::int16_t toCoordinate(double v) { return static_cast<std::int16_t>(std::lround(v)); }
 } // namespace
 
-class X11InputService::Tap final : public EventTap {
-public:
-    Tap(X11InputService* service, std::uint64_t mask, TapCallback callback)
-        : service_(service), mask_(mask), callback_(std::move(callback)) {}
-    ~Tap() override {
-        if (service_) {
-            service_->removeTap(this);
-        }
-    }
-    Tap(const Tap&) = delete;
-    Tap& operator=(const Tap&) = delete;
-
-    void enable(bool on) override {
-        if (on == enabled_) {
-            return;
-        }
-        enabled_ = on;
-        if (service_) {
-            service_->tapsChanged();
-        }
-    }
-    bool isEnabled() const override { return enabled_; }
-
-    bool wants(EventType type) const {
-        return enabled_ && (mask_ & (std::uint64_t{1} << static_cast<std::uint32_t>(type))) != 0;
-    }
-    bool wantsAny(std::uint64_t mask) const { return enabled_ && (mask_ & mask) != 0; }
-
-    X11InputService* service_;
-    const std::uint64_t mask_;
-    const TapCallback callback_;
-    bool enabled_ = false;
-};
-
 X11InputService::X11InputService(xcb_connection_t* connection, xcb_window_t root, LogSink& log)
-    : connection_(connection), root_(root), log_(log), keyboard_(connection), mappingChanges_(connection) {
+    : connection_(connection), root_(root), log_(log), keyboard_(connection), mappingChanges_(connection),
+      taps_(log_, [this] { tapsChanged(); }) {
     if (const xcb_query_extension_reply_t* xi = xcb_get_extension_data(connection_, &xcb_input_id);
         xi && xi->present) {
         xinputOpcode_ = xi->major_opcode;
@@ -82,10 +49,6 @@ X11InputService::X11InputService(xcb_connection_t* connection, xcb_window_t root
 }
 
 X11InputService::~X11InputService() {
-    for (Tap* tap : taps_) {
-        tap->service_ = nullptr;
-    }
-    taps_.clear();
     setButtonGrab(false);
     setEscapeGrab(false);
     setRawMotion(false);
@@ -106,43 +69,13 @@ X11InputService::~X11InputService() {
 }
 
 std::unique_ptr<EventTap> X11InputService::createTap(std::uint64_t eventMask, TapCallback callback) {
-    auto tap = std::make_unique<Tap>(this, eventMask, std::move(callback));
-    taps_.push_back(tap.get());
-    return tap;
-}
-
-void X11InputService::removeTap(Tap* tap) {
-    taps_.erase(std::remove(taps_.begin(), taps_.end(), tap), taps_.end());
-    tapsChanged();
+    return taps_.create(eventMask, std::move(callback));
 }
 
 void X11InputService::tapsChanged() {
-    const auto any = [&](std::uint64_t mask) {
-        return std::any_of(taps_.begin(), taps_.end(), [&](const Tap* t) { return t->wantsAny(mask); });
-    };
-    setButtonGrab(any(leftMouseDownMask));
-    setEscapeGrab(any(keyDownMask));
-    setRawMotion(any(mouseMovedMask | leftMouseDraggedMask));
-}
-
-TapVerdict X11InputService::dispatch(const InputEvent& event) {
-    const std::vector<Tap*> snapshot = taps_;   // a callback may create or destroy taps
-    for (Tap* tap : snapshot) {
-        if (std::find(taps_.begin(), taps_.end(), tap) == taps_.end() || !tap->wants(event.type)) {
-            continue;
-        }
-        const TapCallback callback = tap->callback_;   // the tap may go away while it runs
-        try {
-            if (callback(event) == TapVerdict::Swallow) {
-                return TapVerdict::Swallow;
-            }
-        } catch (const std::exception& e) {
-            log_("event tap failed: %s", e.what());
-        } catch (...) {
-            log_("event tap failed");
-        }
-    }
-    return TapVerdict::Pass;
+    setButtonGrab(taps_.anyWants(leftMouseDownMask));
+    setEscapeGrab(taps_.anyWants(keyDownMask));
+    setRawMotion(taps_.anyWants(mouseMovedMask | leftMouseDraggedMask));
 }
 
 Point X11InputService::topLeft(std::int16_t rootX, std::int16_t rootY) const {
@@ -180,7 +113,7 @@ void X11InputService::buttonPressed(const xcb_button_press_event_t* e) {
     freeze(pointerFreeze_, e->time, XCB_ALLOW_REPLAY_POINTER);
     TapVerdict verdict = TapVerdict::Pass;
     try {
-        verdict = dispatch({EventType::LeftMouseDown, topLeft(e->root_x, e->root_y), 0});
+        verdict = taps_.dispatch({EventType::LeftMouseDown, topLeft(e->root_x, e->root_y), 0});
     } catch (...) {
         verdict = TapVerdict::Pass;
     }
@@ -192,7 +125,7 @@ void X11InputService::buttonPressed(const xcb_button_press_event_t* e) {
 
 void X11InputService::buttonReleased(const xcb_button_release_event_t* e) {
     if (e->detail == XCB_BUTTON_INDEX_1) {
-        dispatch({EventType::LeftMouseUp, topLeft(e->root_x, e->root_y), 0});
+        taps_.dispatch({EventType::LeftMouseUp, topLeft(e->root_x, e->root_y), 0});
     }
     // The grab ends with the release of the last button held (state is from before the release).
     if ((e->state & kAllButtonsMask & ~buttonMask(e->detail)) == 0) {
@@ -202,7 +135,7 @@ void X11InputService::buttonReleased(const xcb_button_release_event_t* e) {
 
 void X11InputService::pointerMoved(const xcb_motion_notify_event_t* e) {
     if (e->state & XCB_BUTTON_MASK_1) {
-        dispatch({EventType::LeftMouseDragged, topLeft(e->root_x, e->root_y), 0});
+        taps_.dispatch({EventType::LeftMouseDragged, topLeft(e->root_x, e->root_y), 0});
     }
 }
 
@@ -219,7 +152,7 @@ void X11InputService::rawMotion() {
         pressGrabEnded();   // it ended without our seeing the release
     }
     const EventType type = (pointer->mask & XCB_BUTTON_MASK_1) ? EventType::LeftMouseDragged : EventType::MouseMoved;
-    dispatch({type, topLeft(pointer->root_x, pointer->root_y), 0});
+    taps_.dispatch({type, topLeft(pointer->root_x, pointer->root_y), 0});
 }
 
 bool X11InputService::isEscapePress(const xcb_key_press_event_t* e) const {
@@ -236,7 +169,7 @@ void X11InputService::escapePressed(const xcb_key_press_event_t* e) {
     freeze(keyboardFreeze_, e->time, XCB_ALLOW_REPLAY_KEYBOARD);
     TapVerdict verdict = TapVerdict::Pass;
     try {
-        verdict = dispatch(event);
+        verdict = taps_.dispatch(event);
     } catch (...) {
         verdict = TapVerdict::Pass;
     }

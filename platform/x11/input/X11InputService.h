@@ -47,6 +47,7 @@
 
 #include "common/Log.h"
 #include "platform/ports/EventTaps.h"
+#include "platform/ports/TapSet.h"
 #include "platform/x11/input/X11HotkeyKeyboard.h"
 
 #include <QAbstractNativeEventFilter>
@@ -83,7 +84,6 @@ public:
     void releasePointer() override;
 
 private:
-    class Tap;
     /// A frozen device waiting for our answer, named by the time of its event.
     struct Freeze {
         xcb_timestamp_t time = 0;
@@ -92,10 +92,6 @@ private:
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
     void tapsChanged();
-    void removeTap(Tap* tap);
-    /// Runs the enabled taps that want `event.type`, in creation order, until one
-    /// swallows; a throwing callback counts as passing.
-    TapVerdict dispatch(const InputEvent& event);
     Point topLeft(std::int16_t rootX, std::int16_t rootY) const;
 
     void buttonPressed(const xcb_button_press_event_t* e);
@@ -126,7 +122,7 @@ private:
     std::optional<std::uint8_t> xinputOpcode_;
     QObject timerContext_;
 
-    std::vector<Tap*> taps_;
+    TapSet taps_;
     bool buttonGrabbed_ = false;
     bool rawMotionSelected_ = false;
     std::vector<KeyGrab> escapeGrabs_;
