@@ -1,4 +1,5 @@
 #include "platform/wayland/kwin/KWinCompositorWindows.h"
+#include "platform/ports/FrameChange.h"
 
 #include <algorithm>
 
@@ -87,10 +88,8 @@ private:
             const bool resized = w->bounds.width != watch.bounds.width || w->bounds.height != watch.bounds.height;
             const bool moved = w->bounds.origin() != watch.bounds.origin();
             watch.bounds = w->bounds;
-            if (resized && watch.resizes) {
-                due.emplace_back(watch.element, kAXWindowResizedNotification);
-            } else if ((moved || resized) && watch.moves) {
-                due.emplace_back(watch.element, kAXWindowMovedNotification);
+            if (const char* name = frameChangeNotification(moved, resized, watch.moves, watch.resizes)) {
+                due.emplace_back(watch.element, name);
             }
             return false;
         });

@@ -1,4 +1,5 @@
 #include "platform/wayland/sway/SwayWindowTracker.h"
+#include "platform/ports/FrameChange.h"
 
 #include "platform/wayland/sway/SwayTree.h"
 
@@ -159,10 +160,8 @@ void SwayWindowTracker::poll() {
         const bool moved = !last || last->origin() != now->bounds.origin();
         const bool resized = !last || last->width != now->bounds.width || last->height != now->bounds.height;
         w.element->bounds = now->bounds;
-        if (resized && w.wantsResizes) {
-            due.emplace_back(w.element, kAXWindowResizedNotification);
-        } else if ((moved || resized) && w.wantsMoves) {
-            due.emplace_back(w.element, kAXWindowMovedNotification);
+        if (const char* name = frameChangeNotification(moved, resized, w.wantsMoves, w.wantsResizes)) {
+            due.emplace_back(w.element, name);
         }
     }
     // A callback may remove registrations or destroy this tracker.

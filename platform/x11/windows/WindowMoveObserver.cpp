@@ -1,4 +1,5 @@
 #include "platform/x11/windows/WindowMoveObserver.h"
+#include "platform/ports/FrameChange.h"
 
 #include "platform/linux/accessibility/AccessibleElements.h"
 #include "platform/x11/windows/WindowStack.h"
@@ -235,10 +236,8 @@ void WindowMoveObserver::deliver() {
         const bool moved = !w.last || now->topLeft() != w.last->topLeft();
         const bool resized = !w.last || now->size() != w.last->size();
         w.last = now;
-        if (resized && w.wantsResizes) {
-            due.emplace_back(w.element, kAXWindowResizedNotification);
-        } else if ((moved || resized) && w.wantsMoves) {
-            due.emplace_back(w.element, kAXWindowMovedNotification);
+        if (const char* name = frameChangeNotification(moved, resized, w.wantsMoves, w.wantsResizes)) {
+            due.emplace_back(w.element, name);
         }
     }
     // A callback may remove registrations or destroy this observer.
